@@ -1,0 +1,106 @@
+#include "db/runtime.h"
+
+#include <cstdarg>
+#include <cstdlib>
+
+#include "db/session.h"
+#include "support/text.h"
+
+namespace sstrxv {
+namespace {
+
+std::string& sharedStatementText() noexcept {
+  static std::string text;
+  return text;
+}
+
+void formatStatementV(const char* format, std::va_list args) noexcept {
+  std::string& text = sharedStatementText();
+  text.clear();
+  appendFormatV(text, format, args);
+  if (text.size() >= kStatementLimit) std::exit(1);
+}
+
+}  // namespace
+
+RC dbExecute(Cursor& cursor) noexcept {
+  MYSQL* connection = dbSession().connection.get();
+  if (connection == nullptr) return CR_SERVER_GONE_ERROR;
+  if (mysql_real_query(connection, cursor.statement.data(), cursor.statement.size()) != 0) {
+    return static_cast<RC>(mysql_errno(connection));
+  }
+  cursor.resultSet.reset(mysql_store_result(connection));
+  if (mysql_errno(connection) != 0) return RC_FAILED;
+  cursor.rowsDelivered = 0;
+  return RC_OK;
+}
+
+RC dbFetch(Cursor& cursor, Row& row) noexcept {
+  if (!cursor.resultSet) return RC_FAILED;
+  MYSQL_RES* result = cursor.resultSet.get();
+  if (static_cast<std::uint64_t>(cursor.rowsDelivered) >= mysql_num_rows(result)) return RC_NO_MORE_ROWS;
+  MYSQL_ROW values = mysql_fetch_row(result);
+  if (values == nullptr) return RC_FAILED;
+  row = Row(values, mysql_num_fields(result));
+  ++cursor.rowsDelivered;
+  return RC_OK;
+}
+
+RC dbCloseCursor(Cursor& cursor) noexcept {
+  if (!cursor.resultSet) return RC_FAILED;
+  cursor.resultSet.reset();
+  cursor.rowsDelivered = 0;
+  return RC_OK;
+}
+
+const std::string& formatStatement(const char* format, ...) noexcept {
+  va_list args;
+  va_start(args, format);
+  formatStatementV(format, args);
+  va_end(args);
+  return sharedStatementText();
+}
+
+const std::string& statementText() noexcept { return sharedStatementText(); }
+
+RC openCursor(Cursor& cursor, const char* format, ...) noexcept {
+  va_list args;
+  va_start(args, format);
+  formatStatementV(format, args);
+  va_end(args);
+  cursor.statement = sharedStatementText();
+  return dbExecute(cursor);
+}
+
+std::string sqlValue(std::string_view value) {
+  if (value.find_first_of(std::string_view("'\\\"\0\n\r\x1a", 7)) == std::string_view::npos) {
+    return std::string(value);
+  }
+  std::string escaped(value.size() * 2 + 1, '\0');
+  MYSQL* connection = dbSession().connection.get();
+  unsigned long length = 0;
+  if (connection != nullptr) {
+    length = mysql_real_escape_string(connection, escaped.data(), value.data(), value.size());
+  } else {
+    length = mysql_escape_string(escaped.data(), value.data(), value.size());
+  }
+  escaped.resize(length);
+  return escaped;
+}
+
+bool isPlainIdentifier(std::string_view name) noexcept {
+  if (name.empty() || name.size() > 20) return false;
+  for (const char c : name) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '_' || c == '$';
+    if (!plain) return false;
+  }
+  return true;
+}
+
+Cursor& lookupCursor() noexcept {
+  static Cursor cursor;
+  return cursor;
+}
+
+}  // namespace sstrxv

@@ -1,0 +1,114 @@
+#include "db/session.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "support/log.h"
+#include "support/platform.h"
+#include "support/settings.h"
+
+namespace sstrxv {
+
+DbSession& dbSession() noexcept {
+  static DbSession session;
+  return session;
+}
+
+RC dbConnect() noexcept {
+  DbSession& session = dbSession();
+  session.host.clear();
+  session.user.clear();
+  session.password.clear();
+
+  readSetting("", "NET8", 0, kSettingsFilePath);
+  const BoundedText& value = settingResult().settingValue;
+  if (!value.empty() && value.size() <= 200) session.host.assign(value.view());
+  readSetting("", "LOGIN", 0, kSettingsFilePath);
+  session.user.assign(settingResult().settingValue.view());
+  readSetting("", "PASS", 0, kSettingsFilePath);
+  session.password.assign(settingResult().settingValue.view());
+
+  const RC rc = dbOpenSession(session.user.view(), session.password.view(), session.host.view(),
+                              kDatabaseName);
+  if (rc != RC_OK) logMessage("Datenbankverbindung fehlgeschlagen, Fehler: %d", static_cast<int>(rc));
+  return rc;
+}
+
+RC dbOpenSession(std::string_view user, std::string_view password, std::string_view host,
+                 std::string_view database) noexcept {
+  DbSession& session = dbSession();
+  session.connection.reset();  // a reconnection never leaves the old connection open
+  try {
+    Connection connection(mysql_init(nullptr));
+    if (!connection) return CR_OUT_OF_MEMORY;
+    // Key values are sent as Windows-1252 (latin1) text, and values reach the
+    // files byte for byte as stored: the server sends results without any
+    // character-set conversion.
+    mysql_options(connection.get(), MYSQL_SET_CHARSET_NAME, "latin1");
+    mysql_options(connection.get(), MYSQL_INIT_COMMAND, "SET character_set_results = NULL");
+    const std::string hostText(host);
+    const std::string userText(user);
+    const std::string passwordText(password);
+    const std::string databaseText(database);
+    if (mysql_real_connect(connection.get(), hostText.empty() ? nullptr : hostText.c_str(),
+                           userText.c_str(), passwordText.c_str(), databaseText.c_str(), 0, nullptr,
+                           0) == nullptr) {
+      return static_cast<RC>(mysql_errno(connection.get()));
+    }
+    session.connection = std::move(connection);
+  } catch (...) {
+    return CR_OUT_OF_MEMORY;
+  }
+  Cursor cursor;
+  cursor.statement = "SET AUTOCOMMIT = 0";
+  dbExecute(cursor);  // a failure leaves the server's default commit mode
+  return RC_OK;
+}
+
+int dbReconnect() noexcept {
+  DbSession& session = dbSession();
+  for (long attempt = 1; attempt <= kReconnectAttempts; ++attempt) {
+    dbDisconnect();
+    logMessage("%ld. Versuch zur Wiederherstellung der Datenbankverbindung!", attempt);
+    const RC rc = dbOpenSession(session.user.view(), session.password.view(), session.host.view(),
+                                kDatabaseName);
+    if (rc == RC_OK) {
+      writeLog("Die Verbindung zur Datenbank wurde wiederhergestellt!");
+      return 1;
+    }
+    logMessage("Fehler dbConnect(dbReconnect)! RC: %ld Versuch-Nr.: %ld", rc, attempt);
+    platform::pauseMilliseconds(kReconnectPauseMs);
+  }
+  return 0;
+}
+
+int dbDisconnect() noexcept {
+  dbSession().connection.reset();
+  return 0;
+}
+
+int dbSetSchema(std::string_view schema) noexcept {
+  const std::string statement =
+      formatText("ALTER SESSION SET CURRENT_SCHEMA=%.*s", static_cast<int>(schema.size()), schema.data());
+  if (statement.size() >= 200) std::exit(1);
+  Cursor cursor;
+  cursor.statement = statement;
+  if (dbExecute(cursor) != RC_OK) return 0;
+  Row row;
+  const RC fetched = dbFetch(cursor, row);
+  dbCloseCursor(cursor);
+  return fetched == RC_OK ? 1 : 0;
+}
+
+RC readProductVersion(std::string_view pattern, double& version) noexcept {
+  version = 0.0;
+  formatStatement("SELECT MAX(COALESCE(LIZVER, '00.00')) FROM   MVSYSTEM.MVS110LIZ WHERE  LIZPRD LIKE '%s'",
+                  sqlValue(pattern).c_str());
+  return readSingleRow([&](const Row& row) {
+    if (row[0] == nullptr) return;
+    std::string text(row[0]);
+    version = leadingNumber(trimRight(text));
+  });
+}
+
+}  // namespace sstrxv

@@ -1,0 +1,136 @@
+#include "driver/driver.h"
+
+#include <clocale>
+#include <cstdio>
+#include <string>
+
+#include "db/session.h"
+#include "export/master/master.h"
+#include "support/log.h"
+#include "support/platform.h"
+#include "support/run_state.h"
+
+namespace sstrxv {
+
+const std::array<DispatchEntry, 12> kDispatchTable = {{
+    {"20P", nullptr},
+    {"35P", nullptr},
+    {"41P", nullptr},
+    {"MND", writeMndFile},
+    {"IDN", nullptr},
+    {"SLD", nullptr},
+    {"KST", nullptr},
+    {"BKL", nullptr},
+    {"FTG", nullptr},
+    {"MST", nullptr},
+    {"MDT", nullptr},
+    {"FCD", nullptr},
+}};
+
+Writer findWriter(std::string_view fileType) noexcept {
+  const std::string_view code = fileType.substr(0, 3);
+  for (const auto& entry : kDispatchTable) {
+    if (entry.code == code) return entry.writer;
+  }
+  return nullptr;
+}
+
+std::string_view usageText() noexcept {
+  return "\n"
+         "************************************************************\n"
+         "** Melvarion                                              **\n"
+         "** Projekt     : Pollarix                                 **\n"
+         "** Tool        : von RXV                                  **\n"
+         "** Beschreibung: Fuellt Schnittstellendatei xxxxxx.imp    **\n"
+         "**               mit Daten aus Melvarion RXV              **\n"
+         "************************************************************\n"
+         "\n"
+         "Befehlsformat: \n"
+         "SSTRxv_<DBSys>.exe  <Dateiname> <Dateityp>  [/D] \n"
+         "DBSys     : Datenbanksystem\n"
+         "Dateiname : vollst\xE4ndiger Pfad und Name der Schnittstellendatei \n"
+         "Dateityp  : 20p  f. Datei MGSST20P\n"
+         "            35p  f. Datei MGSST35P\n"
+         "            41p  f. Datei MGSST41P\n"
+         "            Mnd  f. Datei MNDSTAMM\n"
+         "            IDN  f. Datei IDStamm\n"
+         "            SLD  f. Datei SALDO\n"
+         "            KST  f. Datei Kostenst\n"
+         "            BKL  f. Berechtigungsklassen\n"
+         "            FTG  f. Feiertage\n"
+         "            MST  f. Mitarbeiterstatus\n"
+         "            MDT  f. Mitarbeiterdetail\n"
+         "            FCD  f. Funktionscodes\n"
+         "            xxx  (14 stellig) f. selektive Erstellung\n"
+         "/D        : DebugFlag, optional, Ausgabe von Meldungen im DOS-Fenster\n"
+         "\n"
+         "SSTRxv.EXE ../Transfer/Pollarix/mgsst35p.imp  35p  /D  \n"
+         "\n";
+}
+
+int runAttempts(Writer writer) noexcept {
+  const char* fileType = runState().FileType.c_str();
+  for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
+    const int result = writer();
+    if (result == WRITER_OK) {
+      logMessage("Die Schnittstellendatei vom Dateityp '%s' wurde erstellt!", fileType);
+      dbDisconnect();
+      return EXIT_DONE;
+    }
+    if (attempt == kMaxAttempts) {
+      logMessage("Die Schnittstellendatei vom Dateityp '%s' konnte nicht erstellt werden!", fileType);
+      dbDisconnect();
+      return EXIT_FAILED;
+    }
+    if (result == WRITER_DB_ERROR && dbReconnect() == 0) {
+      logMessage(
+          "Die Schnittstellendatei vom Dateityp '%s' konnte auf Grund von DB-Verbindungproblemen nicht erstellt werden.",
+          fileType);
+      dbDisconnect();
+      return EXIT_FAILED;
+    }
+    platform::pauseMilliseconds(kAttemptPauseMs);
+  }
+  return EXIT_FAILED;
+}
+
+int runProgram(int argc, const char* const* argv) noexcept {
+  RunState& run = runState();
+  run.DebugFlag = 0;
+  std::setlocale(LC_NUMERIC, "C");
+
+  if (argc < 3) {
+    const std::string_view text = usageText();
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+    return EXIT_USAGE;
+  }
+  if (argc == 4 && (std::string_view(argv[3]) == "/d" || std::string_view(argv[3]) == "/D")) {
+    run.DebugFlag = 1;
+  }
+
+  if (dbConnect() != RC_OK && dbReconnect() == 0) return EXIT_FAILED;
+
+  run.currentSchema.assign("MELVARION");
+  run.FileType.assign(argv[2]);
+  upperCase(run.FileType.text());
+  try {
+    run.interfaceFilePath = argv[1];
+  } catch (...) {
+    dbDisconnect();
+    return EXIT_FAILED;
+  }
+  readProductVersion(kProductPattern, run.productVersion);
+
+  const Writer writer = findWriter(run.FileType.view());
+  if (writer == nullptr) {
+    // A 14-character key that matches no code names a selective run, which
+    // this build does not offer: it is refused like any unknown file type.
+    logMessage("Error: Dateityp '%s' ungueltig !", run.FileType.c_str());
+    dbDisconnect();
+    return EXIT_USAGE;
+  }
+  return runAttempts(writer);
+}
+
+}  // namespace sstrxv

@@ -1,0 +1,33 @@
+#include "export/interface_file.h"
+
+#include "support/platform.h"
+
+namespace sstrxv {
+namespace {
+constexpr std::size_t kWriteBufferBytes = 1 << 18;
+}
+
+bool InterfaceFile::create(const std::string& path) noexcept {
+  std::remove(platform::nativePath(path).c_str());
+  return open(path, "w");
+}
+
+bool InterfaceFile::openForAppending(const std::string& path) noexcept { return open(path, "a"); }
+
+bool InterfaceFile::open(const std::string& path, const char* mode) noexcept {
+  close();
+  try {
+    file_.reset(std::fopen(platform::nativePath(path).c_str(), mode));
+    if (!file_) return false;
+    buffer_.resize(kWriteBufferBytes);
+    line_.reserve(1024);
+  } catch (...) {
+    return file_ != nullptr;
+  }
+  std::setvbuf(file_.get(), buffer_.data(), _IOFBF, buffer_.size());
+  return true;
+}
+
+void InterfaceFile::close() noexcept { file_.reset(); }
+
+}  // namespace sstrxv

@@ -1,0 +1,81 @@
+// Interface-file records described as data: a record is its fields in line
+// order, each with the width it takes in the line and the capacity it holds.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <span>
+#include <string>
+
+#include "db/runtime.h"
+#include "support/text.h"
+
+namespace sstrxv {
+
+struct FieldFormat {
+  std::size_t width;     // "%-<width>s" in the line
+  std::size_t capacity;  // longest value the field holds; longer ones are cut
+};
+
+// A field as wide as it holds.
+constexpr FieldFormat field(std::size_t width) { return {width, width}; }
+// A field that holds more than its width; a longer value moves the rest of the line.
+constexpr FieldFormat field(std::size_t width, std::size_t capacity) { return {width, capacity}; }
+
+template <std::size_t N>
+using LineFormat = std::array<FieldFormat, N>;
+
+// Marks a select-list column that has no field of its own in the record.
+inline constexpr int kNoField = -1;
+
+// Appends one interface-file line to `line`: each value left-aligned and
+// padded with blanks to its width (the bytes printf's "%-<width>s" gives),
+// then "x", carriage return, line feed.
+void appendLine(std::string& line, std::span<const FieldFormat> format,
+                std::span<const BoundedText> values);
+
+template <std::size_t N>
+class Record {
+ public:
+  explicit Record(const LineFormat<N>& format) : format_(format), fields_(makeFields(format)) {}
+
+  BoundedText& operator[](std::size_t index) noexcept { return fields_[index]; }
+  const BoundedText& operator[](std::size_t index) const noexcept { return fields_[index]; }
+
+  void clear() noexcept {
+    for (auto& f : fields_) f.clear();
+  }
+
+  // The copy rule: column i of the row goes whole into field fieldOfColumn[i]
+  // (cut to the field's capacity); a NULL column leaves its field as it was.
+  template <std::size_t M>
+  void copyColumns(const Row& row, const std::array<int, M>& fieldOfColumn) {
+    for (std::size_t column = 0; column < M; ++column) {
+      const char* value = row[static_cast<unsigned>(column)];
+      if (value != nullptr && fieldOfColumn[column] != kNoField) {
+        fields_[static_cast<std::size_t>(fieldOfColumn[column])].assign(value);
+      }
+    }
+  }
+
+  // Columns 0..N-1 of the row into fields 0..N-1.
+  void copyAllColumns(const Row& row) {
+    for (std::size_t i = 0; i < N; ++i) {
+      if (const char* value = row[static_cast<unsigned>(i)]) fields_[i].assign(value);
+    }
+  }
+
+  void appendLineTo(std::string& line) const { appendLine(line, format_, fields_); }
+
+ private:
+  static std::array<BoundedText, N> makeFields(const LineFormat<N>& format) {
+    return [&]<std::size_t... I>(std::index_sequence<I...>) {
+      return std::array<BoundedText, N>{BoundedText(format[I].capacity)...};
+    }(std::make_index_sequence<N>{});
+  }
+
+  const LineFormat<N>& format_;
+  std::array<BoundedText, N> fields_;
+};
+
+}  // namespace sstrxv

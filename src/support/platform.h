@@ -1,0 +1,29 @@
+// What the program takes from its original Windows platform, in one place:
+// backslash paths, the interface-file line end, the millisecond pause and
+// the local time of log stamps.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace sstrxv::platform {
+
+// The bytes that end every line of an interface file: the letter "x",
+// carriage return, line feed.
+inline constexpr std::string_view kInterfaceLineEnd = "x\r\n";
+
+// Turns a path written with the Windows separator into one this system can
+// open: every backslash becomes "/".
+std::string nativePath(std::string_view path);
+
+// Pauses for whole milliseconds. Tests replace the pause so that no test
+// waits for the real 10-second or 60-second pauses.
+using PauseFunction = void (*)(unsigned long milliseconds);
+void pauseMilliseconds(unsigned long milliseconds) noexcept;
+// Installs another pause (nullptr restores the real one); returns the previous one.
+PauseFunction replacePause(PauseFunction pause) noexcept;
+
+// The current local date and time as "%Y-%m-%d %H:%M:%S".
+std::string localTimestamp();
+
+}  // namespace sstrxv::platform

@@ -1,0 +1,211 @@
+#include "common/test_env.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "support/cipher.h"
+
+namespace sstrxv::test {
+
+namespace fs = std::filesystem;
+
+TestDatabase::TestDatabase() {
+  connection_ = mysql_init(nullptr);
+  unsigned int timeout = 10;
+  mysql_options(connection_, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+  mysql_options(connection_, MYSQL_SET_CHARSET_NAME, "latin1");
+  if (!mysql_real_connect(connection_, nullptr, "root", nullptr, nullptr, 0, nullptr,
+                          CLIENT_MULTI_STATEMENTS)) {
+    ADD_FAILURE() << "test server not reachable: " << mysql_error(connection_);
+  }
+}
+
+TestDatabase::~TestDatabase() { mysql_close(connection_); }
+
+void TestDatabase::exec(const std::string& sql) {
+  if (mysql_real_query(connection_, sql.data(), sql.size()) != 0) {
+    ADD_FAILURE() << "SQL failed: " << mysql_error(connection_) << "\n" << sql.substr(0, 400);
+    return;
+  }
+  do {
+    MYSQL_RES* result = mysql_store_result(connection_);
+    if (result) mysql_free_result(result);
+    if (mysql_errno(connection_) != 0) {
+      ADD_FAILURE() << "SQL failed: " << mysql_error(connection_) << "\n" << sql.substr(0, 400);
+      return;
+    }
+  } while (mysql_next_result(connection_) == 0);
+  if (mysql_errno(connection_) != 0) {
+    ADD_FAILURE() << "SQL failed: " << mysql_error(connection_) << "\n" << sql.substr(0, 400);
+  }
+}
+
+std::string TestDatabase::scalar(const std::string& sql) {
+  if (mysql_real_query(connection_, sql.data(), sql.size()) != 0) {
+    ADD_FAILURE() << "SQL failed: " << mysql_error(connection_);
+    return {};
+  }
+  MYSQL_RES* result = mysql_store_result(connection_);
+  std::string value;
+  if (result) {
+    if (MYSQL_ROW row = mysql_fetch_row(result)) value = row[0] ? row[0] : "NULL";
+    mysql_free_result(result);
+  }
+  return value;
+}
+
+void TestDatabase::reset() {
+  std::string sql;
+  {
+    const std::string query =
+        "SELECT schema_name FROM information_schema.schemata WHERE schema_name NOT IN "
+        "('mvsystem','mysql','information_schema','performance_schema','sys','test')";
+    mysql_real_query(connection_, query.data(), query.size());
+    MYSQL_RES* result = mysql_store_result(connection_);
+    while (MYSQL_ROW row = result ? mysql_fetch_row(result) : nullptr) {
+      sql += "DROP DATABASE `" + std::string(row[0]) + "`;";
+    }
+    if (result) mysql_free_result(result);
+  }
+  {
+    const std::string query =
+        "SELECT table_name FROM information_schema.tables WHERE table_schema='mvsystem' AND table_type='BASE TABLE'";
+    mysql_real_query(connection_, query.data(), query.size());
+    MYSQL_RES* result = mysql_store_result(connection_);
+    while (MYSQL_ROW row = result ? mysql_fetch_row(result) : nullptr) {
+      sql += "TRUNCATE TABLE mvsystem.`" + std::string(row[0]) + "`;";
+    }
+    if (result) mysql_free_result(result);
+  }
+  if (!sql.empty()) exec(sql);
+}
+
+void TestDatabase::createTenantSchema(const std::string& schema) {
+  static const std::string tables = readFile(fs::path(SSTRXV_TEST_SQL_DIR) / "tenant_schema.sql");
+  exec("CREATE DATABASE `" + schema + "`; USE `" + schema + "`; " + tables);
+  exec("USE mvsystem");
+}
+
+InstallLayout::InstallLayout() {
+  std::string pattern = (fs::temp_directory_path() / "sstrxv-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed";
+  root_ = pattern;
+  fs::create_directories(root_ / "Files");
+  fs::create_directories(root_ / "Melvarion_php" / "log");
+  fs::create_directories(workDir());
+  fs::create_directories(outDir());
+}
+
+InstallLayout::~InstallLayout() {
+  if (entered_) fs::current_path(previousDir_);
+  std::error_code ignored;
+  fs::remove_all(root_, ignored);
+}
+
+void InstallLayout::writeSettings(const std::string& host, const std::string& user,
+                                  const std::string& password) {
+  std::string text;
+  int number = 1;
+  for (const auto& [key, value] : {std::pair<std::string, std::string>{"NET8", host},
+                                   {"LOGIN", user}, {"PASS", password}}) {
+    text += ";Datenbank;\r\n" + std::to_string(number++) + ";" + key + ";" +
+            encryptText(value, kSettingsKey) + "\r\n";
+  }
+  writeSettingsText(text);
+}
+
+void InstallLayout::writeSettingsText(const std::string& text) {
+  writeFile(root_ / "Files" / "Melvarion.Ini", text);
+}
+
+void InstallLayout::enter() {
+  if (!entered_) previousDir_ = fs::current_path();
+  fs::current_path(workDir());
+  entered_ = true;
+}
+
+std::vector<std::string> InstallLayout::logMessages() const {
+  std::vector<std::string> messages;
+  std::ifstream file(logFile(), std::ios::binary);
+  std::string entry;
+  while (std::getline(file, entry)) {
+    // "YYYY-MM-DD HH:MM:SS " then the message
+    messages.push_back(entry.size() >= 20 ? entry.substr(20) : entry);
+  }
+  return messages;
+}
+
+ProcessResult runProgram(const InstallLayout& layout, const std::vector<std::string>& args) {
+  ProcessResult result;
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return result;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(pipeFds[1], STDOUT_FILENO);
+    close(pipeFds[0]);
+    close(pipeFds[1]);
+    if (chdir(layout.workDir().c_str()) != 0) _exit(127);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(SSTRXV_BINARY));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(SSTRXV_BINARY, argv.data());
+    _exit(127);
+  }
+  close(pipeFds[1]);
+  std::array<char, 4096> chunk;
+  ssize_t n;
+  while ((n = read(pipeFds[0], chunk.data(), chunk.size())) > 0) result.output.append(chunk.data(), static_cast<size_t>(n));
+  close(pipeFds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::string readFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream content;
+  content << file.rdbuf();
+  return content.str();
+}
+
+void writeFile(const fs::path& path, const std::string& content) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << content;
+}
+
+std::string line(std::initializer_list<std::pair<std::string, int>> fields) {
+  std::string text;
+  for (const auto& [value, width] : fields) {
+    text += value;
+    if (static_cast<int>(value.size()) < width) text.append(static_cast<size_t>(width) - value.size(), ' ');
+  }
+  return text + "x\r\n";
+}
+
+std::vector<std::string> sortedLines(const std::string& content) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < content.size()) {
+    const auto end = content.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(content.substr(start));
+      break;
+    }
+    lines.push_back(content.substr(start, end - start));
+    start = end + 2;
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+}  // namespace sstrxv::test

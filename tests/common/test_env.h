@@ -1,0 +1,89 @@
+// Test support: the private test server, a temporary installation layout
+// for the program, and running the program as a process.
+#pragma once
+
+#include <mysql.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sstrxv::test {
+
+// A root connection to the private test server (socket from MYSQL_UNIX_PORT)
+// for setting up data.
+class TestDatabase {
+ public:
+  TestDatabase();
+  ~TestDatabase();
+  TestDatabase(const TestDatabase&) = delete;
+  TestDatabase& operator=(const TestDatabase&) = delete;
+
+  // Runs one or more statements separated by ";"; fails the test on error.
+  void exec(const std::string& sql);
+  // The first column of the first row, "NULL" for NULL, "" without row.
+  std::string scalar(const std::string& sql);
+  // Empties every system table and drops every tenant schema.
+  void reset();
+  // Creates a tenant schema with all tenant tables.
+  void createTenantSchema(const std::string& schema);
+
+ private:
+  MYSQL* connection_ = nullptr;
+};
+
+// The user and password the program connects with.
+inline constexpr const char* kProgramUser = "sstrxv";
+inline constexpr const char* kProgramPassword = "sstrxv-secret";
+
+// A temporary installation: <root>/Files/Melvarion.Ini, <root>/Melvarion_php/log/
+// and the working directory <root>/bin/run two levels below the root.
+class InstallLayout {
+ public:
+  InstallLayout();
+  ~InstallLayout();
+  InstallLayout(const InstallLayout&) = delete;
+  InstallLayout& operator=(const InstallLayout&) = delete;
+
+  // Writes the settings file with these plain values, enciphered.
+  void writeSettings(const std::string& host, const std::string& user, const std::string& password);
+  void writeSettingsText(const std::string& text);
+
+  // Makes the working directory the current directory of this process
+  // until the layout ends.
+  void enter();
+
+  std::filesystem::path root() const { return root_; }
+  std::filesystem::path workDir() const { return root_ / "bin" / "run"; }
+  std::filesystem::path logFile() const { return root_ / "Melvarion_php" / "log" / "sstrxv.log"; }
+  std::filesystem::path oldLogFile() const { return root_ / "Melvarion_php" / "log" / "sstrxv.old"; }
+  std::filesystem::path outDir() const { return root_ / "out"; }
+
+  // The log's messages without their time stamps, in order.
+  std::vector<std::string> logMessages() const;
+
+ private:
+  std::filesystem::path root_;
+  std::filesystem::path previousDir_;
+  bool entered_ = false;
+};
+
+struct ProcessResult {
+  int exitCode = -1;
+  std::string output;  // standard output
+};
+
+// Runs the program with these arguments in the layout's working directory.
+ProcessResult runProgram(const InstallLayout& layout, const std::vector<std::string>& args);
+
+std::string readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const std::string& content);
+
+// A line of blanks-padded fields for expectations: "%-<w>s" each, then "x\r\n".
+std::string line(std::initializer_list<std::pair<std::string, int>> fields);
+
+// Lines of a file split at CR LF (each without its line end), for set comparison.
+std::vector<std::string> sortedLines(const std::string& content);
+
+}  // namespace sstrxv::test

@@ -1,0 +1,137 @@
+// The export frame and the tenant loop, with a small writer of its own over
+// the tenants' personnel tables.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "common/test_env.h"
+#include "db/session.h"
+#include "export/frame.h"
+#include "support/run_state.h"
+
+using namespace sstrxv;
+using namespace sstrxv::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// personnel number, name, tenant number of the current tenant
+constexpr LineFormat<3> kPersonFormat = {field(4), field(6), field(5)};
+
+class PersonQuery final : public RecordQuery<3> {
+ public:
+  PersonQuery() : RecordQuery("SQLOpenPnr", "SQLFetchPnr", kPersonFormat) {}
+  RC open() noexcept override {
+    return openCursor(cursor_, "SELECT PNRNUM, PNRNAM FROM %s.MVS300PNR ORDER BY PNRNUM",
+                      runState().currentSchema.c_str());
+  }
+  bool writeRow(InterfaceFile& file) noexcept override {
+    record_[2].assign(currentTenant().tenantNumber.view());
+    file.write(record_);
+    return true;
+  }
+};
+
+class FrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    db.reset();
+    layout.enter();
+    runState().DebugFlag = 0;
+    runState().interfaceFilePath = (layout.outDir() / "pnr.imp").string();
+    ASSERT_EQ(dbOpenSession(kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK);
+  }
+  void TearDown() override { dbDisconnect(); }
+
+  void addTenant(const std::string& licence, const std::string& number, const std::string& schema,
+                 int kon = 0) {
+    db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDSTO, MNDKON) VALUES ('" + licence +
+            "', '" + number + "', " + (schema.empty() ? "NULL" : "'" + schema + "'") + ", 'S', " +
+            std::to_string(kon) + ")");
+  }
+  int run() {
+    PersonQuery query;
+    return runWriter(WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen",
+                                 .start = "Importdatei : %s fuellen...",
+                                 .tenant = kTenantMessage},
+                     query);
+  }
+  std::string output() const { return readFile(runState().interfaceFilePath); }
+
+  TestDatabase db;
+  InstallLayout layout;
+};
+
+}  // namespace
+
+TEST_F(FrameTest, WalksQualifyingTenantsAndNamesTheirSchemas) {
+  db.createTenantSchema("T1");
+  db.createTenantSchema("T2");
+  db.exec("INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) VALUES ('1', 'Anna'), ('2', NULL);"
+          "INSERT INTO T2.MVS300PNR (PNRNUM, PNRNAM) VALUES ('9', 'Zoe-Overlong')");
+  addTenant("L1", "M1", "T1");
+  addTenant("L9", "M9", "T2", 1);  // MNDKON not 0: skipped
+  addTenant("L8", "M8", "");       // no schema: skipped
+  EXPECT_EQ(run(), WRITER_OK);
+  EXPECT_EQ(output(), line({{"1", 4}, {"Anna", 6}, {"M1", 5}}) + line({{"2", 4}, {"", 6}, {"M1", 5}}));
+  const std::string path = runState().interfaceFilePath;
+  EXPECT_EQ(layout.logMessages(),
+            (std::vector<std::string>{"Importdatei : " + path + " fuellen...", "Schema:T1 Lizenz:L1 Mandant:M1",
+                                      "Import " + path + " fertig."}));
+  EXPECT_EQ(runState().currentSchema.view(), "T1");
+}
+
+TEST_F(FrameTest, OverlongValuesAreCutSoNoLineShifts) {
+  db.createTenantSchema("T2");
+  db.exec("INSERT INTO T2.MVS300PNR (PNRNUM, PNRNAM) VALUES ('12345', 'Zoe-Overlong')");
+  addTenant("L2", "M2", "T2");
+  EXPECT_EQ(run(), WRITER_OK);
+  EXPECT_EQ(output(), line({{"1234", 4}, {"Zoe-Ov", 6}, {"M2", 5}}));
+}
+
+TEST_F(FrameTest, MissingTableEndsTheWalkAndKeepsEarlierLines) {
+  db.createTenantSchema("T1");
+  db.exec("CREATE DATABASE T2");  // a schema without tables
+  db.exec("INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) VALUES ('1', 'Anna')");
+  addTenant("L1", "M1", "T1");
+  addTenant("L2", "M2", "T2");
+  EXPECT_EQ(run(), WRITER_DB_ERROR);
+  EXPECT_EQ(output(), line({{"1", 4}, {"Anna", 6}, {"M1", 5}}));
+  const auto log = layout.logMessages();
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_EQ(log[2], "Schema:T2 Lizenz:L2 Mandant:M2");
+  EXPECT_EQ(log[3], "Fehler in Fkt. SQLOpenPnr(). RC: 1146");
+  EXPECT_EQ(log[4], "Import " + runState().interfaceFilePath + " fehlgeschlagen.");
+}
+
+TEST_F(FrameTest, SchemaNameThatIsNoPlainIdentifierIsRefused) {
+  db.createTenantSchema("T1");
+  db.exec("INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) VALUES ('1', 'Anna')");
+  addTenant("L1", "M1", "T1.MVS300PNR UNION SELECT 1,2 FROM T1");
+  EXPECT_EQ(run(), WRITER_DB_ERROR);
+  EXPECT_EQ(output(), "");
+  const auto log = layout.logMessages();
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_EQ(log[2], "Ungueltiger Schemaname: T1.MVS300PNR UNION SELECT 1,2 FROM T1");
+  EXPECT_EQ(log[3], "Fehler in Fkt. SQLOpenPnr(). RC: -1");
+}
+
+TEST_F(FrameTest, NoTenantGivesAnEmptyFileAndAFileThatCannotBeOpenedGivesNoClosingMessage) {
+  EXPECT_EQ(run(), WRITER_OK);
+  EXPECT_TRUE(fs::exists(runState().interfaceFilePath));
+  EXPECT_EQ(output(), "");
+
+  const std::string missing = (layout.root() / "no-dir" / "x.imp").string();
+  runState().interfaceFilePath = missing;
+  EXPECT_EQ(run(), WRITER_FILE_ERROR);
+  EXPECT_EQ(layout.logMessages().back(), "Oeffnen der Datei " + missing + " fehlgeschlagen");
+}
+
+TEST_F(FrameTest, TenantCursorFailureLeavesTheEmptyFileWithoutClosingMessage) {
+  db.exec("ALTER TABLE MVSYSTEM.MVS112MND RENAME TO MVSYSTEM.MVS112MND_AWAY");
+  const int result = run();
+  db.exec("ALTER TABLE MVSYSTEM.MVS112MND_AWAY RENAME TO MVSYSTEM.MVS112MND");
+  EXPECT_EQ(result, WRITER_DB_ERROR);
+  EXPECT_EQ(output(), "");
+  EXPECT_EQ(layout.logMessages().back(), "Fehler in Fkt. SQLOpenMvs112Mnd(). RC: 1146");
+}
