@@ -25,13 +25,15 @@ bool walkTenants(const WriterTexts& texts, WriterQuery& query, InterfaceFile& fi
       logDbFailure("SQLFetchMvs112Mnd", fetched);
       return false;
     }
-    dbSetSchema(tenant.schemaName.view());  // rejected by the server; the statements name the schema
+    // The schema name is written unquoted into every statement: only a
+    // plain identifier may get there.
+    const bool plainSchema = isPlainIdentifier(tenant.schemaName.view());
+    // The server rejects the switch; the statements name the schema instead.
+    if (plainSchema) dbSetSchema(tenant.schemaName.view());
     run.currentSchema.assign(tenant.schemaName.view());
     logMessage(texts.tenant, run.currentSchema.c_str(), tenant.licenceNumber.c_str(),
                tenant.tenantNumber.c_str());
-    // The schema name is written unquoted into every statement: only a
-    // plain identifier may get there.
-    if (!isPlainIdentifier(tenant.schemaName.view())) {
+    if (!plainSchema) {
       logMessage("Ungueltiger Schemaname: %s", tenant.schemaName.c_str());
       logDbFailure(query.openName(), RC_FAILED);
       return false;

@@ -114,6 +114,11 @@ TEST_F(FrameTest, SchemaNameThatIsNoPlainIdentifierIsRefused) {
   ASSERT_EQ(log.size(), 5u);
   EXPECT_EQ(log[2], "Ungueltiger Schemaname: T1.MVS300PNR UNION SELECT 1,2 FROM T1");
   EXPECT_EQ(log[3], "Fehler in Fkt. SQLOpenPnr(). RC: -1");
+
+  // However long the name, the walk ends the same way, never the process.
+  db.exec("UPDATE MVSYSTEM.MVS112MND SET MNDSCH = REPEAT('S', 1990)");
+  EXPECT_EQ(run(), WRITER_DB_ERROR);
+  EXPECT_EQ(layout.logMessages()[7], "Ungueltiger Schemaname: " + std::string(1990, 'S'));
 }
 
 TEST_F(FrameTest, NoTenantGivesAnEmptyFileAndAFileThatCannotBeOpenedGivesNoClosingMessage) {

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/log.h"
+#include "support/run_state.h"
+
+using namespace sstrxv;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string read(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+class LogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("sstrxv-log-" + std::to_string(::getpid()));
+    fs::create_directories(dir / "log");
+    // Written with the backslashes of the original paths.
+    runState().logPath = (dir / "log").string() + "\\sstrxv.log";
+    runState().oldLogPath = (dir / "log").string() + "\\sstrxv.old";
+    runState().DebugFlag = 0;
+  }
+  void TearDown() override {
+    runState().DebugFlag = 0;
+    fs::remove_all(dir);
+  }
+  fs::path log() const { return dir / "log" / "sstrxv.log"; }
+  fs::path old() const { return dir / "log" / "sstrxv.old"; }
+
+  // Fills the log so that its size is exactly `bytes`.
+  void fillTo(std::uintmax_t bytes) {
+    std::ofstream(log(), std::ios::binary) << std::string(bytes, 'a');
+  }
+
+  fs::path dir;
+};
+
+constexpr std::uintmax_t kStampAndBlank = 20;  // "YYYY-MM-DD HH:MM:SS "
+
+}  // namespace
+
+TEST_F(LogTest, LinesAreStampedAndMessagesTakenLiterally) {
+  writeLog("Import 100%s fertig.");
+  writeLog("");
+  const std::string text = read(log());
+  ASSERT_EQ(text.size(), kStampAndBlank + 20 + 1 + kStampAndBlank + 1);
+  EXPECT_EQ(text.substr(4, 1), "-");
+  EXPECT_EQ(text.substr(19, 21), " Import 100%s fertig.");
+  EXPECT_EQ(text.substr(text.size() - 2), " \n");
+}
+
+TEST_F(LogTest, RotatesOnlyAboveTenMebibytes) {
+  const std::string message(10, 'm');
+  const std::uintmax_t line = kStampAndBlank + message.size() + 1;
+
+  fillTo(kLogRotationBytes - line);  // exactly at the limit after the write: kept
+  writeLog(message);
+  EXPECT_EQ(fs::file_size(log()), kLogRotationBytes);
+  EXPECT_FALSE(fs::exists(old()));
+
+  writeLog("x");  // one line over: this line ends the predecessor
+  EXPECT_TRUE(fs::exists(old()));
+  EXPECT_EQ(fs::file_size(old()), kLogRotationBytes + kStampAndBlank + 2);
+  EXPECT_EQ(fs::file_size(log()), 0u);
+
+  writeLog("next");
+  EXPECT_EQ(read(log()).substr(kStampAndBlank), "next\n");
+
+  // A second rotation replaces the first predecessor.
+  fillTo(kLogRotationBytes);
+  writeLog("second");
+  EXPECT_EQ(read(old()).substr(kLogRotationBytes + kStampAndBlank), "second\n");
+}
+
+TEST_F(LogTest, DebugFlagEchoesToTheConsoleOnly) {
+  runState().DebugFlag = 1;
+  ::testing::internal::CaptureStdout();
+  writeLog("Import x fertig.");
+  logMessage("RC: %ld", -1L);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Import x fertig.\nRC: -1\n");
+  EXPECT_FALSE(fs::exists(log()));
+}
+
+TEST_F(LogTest, UnwritableLogGoesToStandardError) {
+  fs::remove_all(dir / "log");
+  ::testing::internal::CaptureStderr();
+  logMessage("Fehler in Fkt. %s(). RC: %ld", "SQLOpenIDS", 1146L);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err.substr(kStampAndBlank), "Fehler in Fkt. SQLOpenIDS(). RC: 1146\n");
+}
