@@ -110,9 +110,12 @@ int runWriter(const WriterTexts& texts, WriterQuery& query) noexcept {
     }
     ok = query.produceLines(file);
   }
-  file.close();
-  logMessage(ok ? "Import %s fertig." : "Import %s fehlgeschlagen.", path.c_str());
-  return ok ? WRITER_OK : WRITER_DB_ERROR;
+  // A file that could not be written whole must not pass as written.
+  const bool written = file.close();
+  if (!written) logMessage("Schreiben der Datei %s fehlgeschlagen", path.c_str());
+  logMessage(ok && written ? "Import %s fertig." : "Import %s fehlgeschlagen.", path.c_str());
+  if (!ok) return WRITER_DB_ERROR;
+  return written ? WRITER_OK : WRITER_FILE_ERROR;
 }
 
 RC SQLOpenMvs112Mnd() noexcept {

@@ -16,6 +16,7 @@ bool InterfaceFile::openForAppending(const std::string& path) noexcept { return 
 
 bool InterfaceFile::open(const std::string& path, const char* mode) noexcept {
   close();
+  writeFailed_ = false;
   try {
     file_.reset(std::fopen(platform::nativePath(path).c_str(), mode));
     if (!file_) return false;
@@ -28,6 +29,10 @@ bool InterfaceFile::open(const std::string& path, const char* mode) noexcept {
   return true;
 }
 
-void InterfaceFile::close() noexcept { file_.reset(); }
+bool InterfaceFile::close() noexcept {
+  if (!file_) return !writeFailed_;
+  if (std::fclose(file_.release()) != 0) writeFailed_ = true;
+  return !writeFailed_;
+}
 
 }  // namespace sstrxv

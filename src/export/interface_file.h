@@ -15,7 +15,9 @@ class InterfaceFile {
   bool create(const std::string& path) noexcept;
   // Opens the file for appending; it is created when missing.
   bool openForAppending(const std::string& path) noexcept;
-  void close() noexcept;
+  // Closes the file. Returns false when any line could not be written
+  // completely (disk full, file too large, ...).
+  bool close() noexcept;
   [[nodiscard]] bool isOpen() const noexcept { return file_ != nullptr; }
 
   // Formats a record as one line and writes it.
@@ -27,7 +29,7 @@ class InterfaceFile {
     } catch (...) {
       return;
     }
-    std::fwrite(line_.data(), 1, line_.size(), file_.get());
+    if (std::fwrite(line_.data(), 1, line_.size(), file_.get()) != line_.size()) writeFailed_ = true;
   }
 
  private:
@@ -39,6 +41,7 @@ class InterfaceFile {
   std::vector<char> buffer_;  // before file_: the stream flushes into it when closed
   std::unique_ptr<std::FILE, Closer> file_;
   std::string line_;
+  bool writeFailed_ = false;
 };
 
 }  // namespace sstrxv
