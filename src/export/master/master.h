@@ -4,5 +4,9 @@
 namespace sstrxv {
 
 int writeMndFile() noexcept;
+int writeIdnFile() noexcept;
+int writeKstFile() noexcept;
+int writeBklFile() noexcept;
+int writeFtgFile() noexcept;
 
 }  // namespace sstrxv

@@ -1,0 +1,47 @@
+// Authorization-class file BKL: every class assignment of every badge that
+// is valid now, over all tenants, ordered by badge and class.
+#include "export/frame.h"
+#include "export/master/master.h"
+
+namespace sstrxv {
+namespace {
+
+// badge number, class, licence number, tenant number, BKLSTM (up to 6 characters)
+constexpr LineFormat<5> kAswBklFormat = {field(50), field(5), field(5), field(5), field(1, 6)};
+
+class AswBklQuery final : public RecordQuery<5> {
+ public:
+  AswBklQuery() : RecordQuery("SQLOpenAswBkl", "SQLFetchAswBkl", kAswBklFormat) {}
+
+  RC open() noexcept override { return SQLOpenAswBkl(); }
+  RC fetch() noexcept override {
+    record_.clear();
+    return SQLFetchAswBkl();
+  }
+  void close() noexcept override { SQLCloseAswBkl(); }
+
+ private:
+  RC SQLOpenAswBkl() noexcept {
+    return openCursor(
+        cursor_, "%s",
+        "SELECT  DISTINCT BKLASW,  BKLBKL , BKLLIZ, BKLMND, BKLSTM FROM MVSYSTEM.MVS301BKL WHERE  BKLGVO <= sysdate() AND   (BKLGBI >= sysdate() OR BKLGBI IS NULL) ORDER BY BKLASW, BKLBKL ");
+  }
+
+  RC SQLFetchAswBkl() noexcept {
+    Row row;
+    const RC fetched = dbFetch(cursor_, row);
+    if (fetched == RC_OK) record_.copyAllColumns(row);
+    return fetched;
+  }
+
+  RC SQLCloseAswBkl() noexcept { return dbCloseCursor(cursor_); }
+};
+
+}  // namespace
+
+int writeBklFile() noexcept {
+  AswBklQuery query;
+  return runWriter(WriterTexts{}, query);
+}
+
+}  // namespace sstrxv

@@ -1,0 +1,105 @@
+// Holiday file FTG: per tenant every holiday from one year back on, for
+// every terminal, with its text in the terminal's language where the
+// tenant's dictionary has one.
+#include <algorithm>
+#include <string>
+
+#include "export/frame.h"
+#include "export/master/master.h"
+#include "support/run_state.h"
+
+namespace sstrxv {
+namespace {
+
+// terminal, licence number, tenant number, year, date, text, TT2KRT, calendar
+constexpr LineFormat<8> kFtgFormat = {field(255), field(5),  field(5), field(4),
+                                      field(8),   field(20), field(1), field(3)};
+
+// ZLSTRM, Jahr, Datum, TT2TXT, TT2KRT, KA2NUM go to these fields; KA2TTP and
+// TRMSPR are kept beside the record.
+constexpr std::array<int, 6> kFtgColumnFields = {0, 3, 4, 5, 6, 7};
+constexpr unsigned kDayTypeColumn = 6;
+constexpr unsigned kLanguageColumn = 7;
+constexpr std::size_t kLicenceNumber = 1;
+constexpr std::size_t kTenantNumber = 2;
+constexpr std::size_t kText = 5;
+
+constexpr std::size_t kDayTypeCapacity = 6;
+constexpr std::size_t kDictionaryKeyLength = 4;
+
+class FtgQuery final : public RecordQuery<8> {
+ public:
+  FtgQuery() : RecordQuery("SQLOpenFtg", "SQLFetchFtg", kFtgFormat) {}
+
+  RC open() noexcept override { return SQLOpenFtg(); }
+  RC fetch() noexcept override {
+    record_.clear();
+    dayType_.clear();
+    language_ = 0;
+    return SQLFetchFtg();
+  }
+  void close() noexcept override { SQLCloseFtg(); }
+
+  // The tenant, then the day type's text in the terminal's language; the
+  // day type's own text stays when the dictionary has none.
+  bool writeRow(InterfaceFile& file) noexcept override {
+    const Tenant& tenant = currentTenant();
+    record_[kLicenceNumber].assign(tenant.licenceNumber.view());
+    record_[kTenantNumber].assign(tenant.tenantNumber.view());
+
+    // "1" -> "1#", "123" -> "123#", "12345" -> "1234"
+    std::string key(dayType_.view());
+    key += '#';
+    key.resize(std::min(key.size(), kDictionaryKeyLength));
+
+    std::string text;
+    SQLReadDi2Txt(key, "TT2TXT", language_, text);  // a failed lookup keeps the day type's text
+    if (!text.empty()) record_[kText].assign(text);  // cut to the field's 20 characters
+    file.write(record_);
+    return true;
+  }
+
+ private:
+  RC SQLOpenFtg() noexcept {
+    const char* schema = runState().currentSchema.c_str();
+    return openCursor(
+        cursor_,
+        "SELECT DISTINCT ZLSTRM, cast( Date_format(KA2DTM, '%%Y') as char) as Jahr, cast( Date_format(KA2DTM, '%%Y%%m%%d') as char) as Datum, TT2TXT, TT2KRT, KA2NUM, KA2TTP, TRMSPR FROM %s.MVS133KA2, mvsystem.MVS401zls,      mvsystem.MVS402zko, %s.MVS132TT2, \t   MVSYSTEM.MVS1140TRM WHERE zlszko = zkonum AND KA2DTM >= DATE_ADD(SYSDATE(),INTERVAL - 1 year ) AND KA2TTP = TT2NUM AND TT2FTG = 1 AND TRMNAM = ZLSTRM order by ZLSTRM, Datum, KA2NUM ",
+        schema, schema);
+  }
+
+  RC SQLFetchFtg() noexcept {
+    Row row;
+    const RC fetched = dbFetch(cursor_, row);
+    if (fetched != RC_OK) return fetched;
+    record_.copyColumns(row, kFtgColumnFields);
+    if (const char* dayType = row[kDayTypeColumn]) dayType_.assign(dayType);
+    if (const char* language = row[kLanguageColumn]) language_ = leadingInteger(language);
+    return RC_OK;
+  }
+
+  RC SQLCloseFtg() noexcept { return dbCloseCursor(cursor_); }
+
+  // The dictionary text of a key, field name and language; the text is
+  // received whole.
+  static RC SQLReadDi2Txt(const std::string& key, const char* fieldName, long language,
+                          std::string& text) noexcept {
+    formatStatement("SELECT DI2TXT FROM  %s.MVS122DI2 WHERE DI2KEY = '%s' AND   DI2FNA = '%s' AND   DI2SPR = %ld",
+                    runState().currentSchema.c_str(), sqlValue(key).c_str(), fieldName, language);
+    return readSingleRow([&text](const Row& row) {
+      if (row[0] != nullptr) text.assign(row[0]);
+    });
+  }
+
+  BoundedText dayType_{kDayTypeCapacity};  // KA2TTP, key of the dictionary lookup
+  long language_ = 0;                      // TRMSPR; 0 when NULL
+};
+
+}  // namespace
+
+int writeFtgFile() noexcept {
+  FtgQuery query;
+  return runWriter(WriterTexts{.start = "Importdatei: %s fuellen...", .tenant = kTenantMessage}, query);
+}
+
+}  // namespace sstrxv

@@ -1,0 +1,133 @@
+// Badge master file IDN: per tenant every badge valid now, with its holder's
+// personnel data, the holder's BsvMap value and, from release 5.4 on, the
+// holder's cost centre (and from 5.9 on the PstBsvKal value).
+#include <string>
+
+#include "export/frame.h"
+#include "export/master/master.h"
+#include "support/run_state.h"
+
+namespace sstrxv {
+namespace {
+
+// Fields filled after the fetch, numbered from 0 in line order. Field 17
+// stays blank.
+constexpr std::size_t kBsvMap = 21;
+constexpr std::size_t kCostCentre = 22;
+constexpr std::size_t kBsvKal = 23;
+
+// The select column of the personnel number, key of the per-badge lookups.
+constexpr unsigned kPersonnelColumn = 4;
+
+constexpr LineFormat<24> kIdsFormat = {
+    field(50), field(8), field(8), field(8),  field(8), field(50), field(5),  field(5),
+    field(32), field(5), field(5), field(5),  field(5), field(2),  field(50), field(2),
+    field(10), field(5), field(5), field(14), field(50), field(1), field(30), field(3)};
+
+// The 20 select columns fill every field up to the change author except the
+// always blank one.
+constexpr std::array<int, 20> kIdsColumnFields = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,
+                                                  10, 11, 12, 13, 14, 15, 16, 18, 19, 20};
+
+// The release from which the cost centre, and from which also PstBsvKal, is read.
+constexpr double kReleaseWithCostCentre = 5.4;
+constexpr double kReleaseWithBsvKal = 5.9;
+
+class IdsQuery final : public RecordQuery<24> {
+ public:
+  IdsQuery() : RecordQuery("SQLOpenIDS", "SQLFetchIDS", kIdsFormat) {}
+
+  RC open() noexcept override { return SQLOpenIDS(); }
+  RC fetch() noexcept override {
+    record_.clear();
+    personnelKey_.clear();
+    return SQLFetchIDS();
+  }
+  void close() noexcept override { SQLCloseIDS(); }
+
+  // The cost-centre lookup of the product release, then the line. A failed
+  // lookup stops the writer before the badge's line is written.
+  bool writeRow(InterfaceFile& file) noexcept override {
+    const double release = runState().productVersion;
+    if (release >= kReleaseWithBsvKal) {
+      const RC rc = SQLReadKstKal();
+      if (rc != RC_OK && rc != RC_NO_MORE_ROWS) {
+        logDbFailure("SQLReadKstKal", rc);
+        return false;
+      }
+    } else if (release >= kReleaseWithCostCentre) {
+      const RC rc = SQLReadKst();
+      if (rc != RC_OK && rc != RC_NO_MORE_ROWS) {
+        logDbFailure("SQLReadKst", rc);
+        return false;
+      }
+    }
+    file.write(record_);
+    return true;
+  }
+
+ private:
+  RC SQLOpenIDS() noexcept {
+    return openCursor(
+        cursor_,
+        " SELECT distinct aswnum, awvsto, date_format(aswgvo, '%%Y%%m%%d'), date_format(aswgbi, '%%Y%%m%%d'), aswpnr, pnrnam, pnrspr, aswbkl, aswpin, awvcod, aswgrp, aswliz, aswmnd, aswatp, aswaan, pnrmta, pnrsal, aswsta, date_format(aswdat,'%%Y%%m%%d%%H%%i%%s'), aswerf  FROM mvsystem.mvs301asw, mvsystem.mvs113awv,       %s.mvs300pnr  WHERE aswnum = awvnum  AND  aswpnr = pnrnum  AND  aswmnd = '%s'  AND  aswgvo <= sysdate()  AND (aswgbi is null or aswgbi >= sysdate())  ",
+        runState().currentSchema.c_str(), sqlValue(currentTenant().tenantNumber.view()).c_str());
+  }
+
+  // The next badge, completed by its holder's BsvMap value.
+  RC SQLFetchIDS() noexcept {
+    Row row;
+    const RC fetched = dbFetch(cursor_, row);
+    if (fetched != RC_OK) return fetched;
+    record_.copyColumns(row, kIdsColumnFields);
+    // The lookups use the personnel number as stored, even when the line
+    // can only show its first characters.
+    if (const char* personnel = row[kPersonnelColumn]) personnelKey_.assign(personnel);
+    record_[kBsvMap].assign("0");
+    const RC looked = SQLReadBsvMap();
+    return looked == RC_NO_MORE_ROWS ? RC_OK : looked;
+  }
+
+  RC SQLCloseIDS() noexcept { return dbCloseCursor(cursor_); }
+
+  RC SQLReadBsvMap() noexcept {
+    formatStatement("SELECT   COALESCE(BsvMap, 0)  FROM  %s.Mvs310Bsv  WHERE BsvPnr = '%s' ",
+                    runState().currentSchema.c_str(), sqlValue(personnelKey_).c_str());
+    return readSingleRow([this](const Row& row) {
+      if (row[0] != nullptr) record_[kBsvMap].assign(formatText("%ld", leadingInteger(row[0])));
+    });
+  }
+
+  RC SQLReadKst() noexcept {
+    formatStatement("SELECT PstZuoKst FROM   %s.PERSONALSTAMM WHERE  PSTPNRNUM = '%s' ",
+                    runState().currentSchema.c_str(), sqlValue(personnelKey_).c_str());
+    return readSingleRow([this](const Row& row) { assignTrimmed(kCostCentre, row[0]); });
+  }
+
+  RC SQLReadKstKal() noexcept {
+    formatStatement("SELECT PstZuoKst, PstBsvKal FROM   %s.PERSONALSTAMM WHERE  PSTPNRNUM = '%s' ",
+                    runState().currentSchema.c_str(), sqlValue(personnelKey_).c_str());
+    return readSingleRow([this](const Row& row) {
+      assignTrimmed(kCostCentre, row[0]);
+      assignTrimmed(kBsvKal, row[1]);
+    });
+  }
+
+  // Stores a non-NULL value without its trailing blanks and tabs.
+  void assignTrimmed(std::size_t index, const char* value) {
+    if (value == nullptr) return;
+    std::string text(value);
+    record_[index].assign(trimRight(text));
+  }
+
+  std::string personnelKey_;  // the holder's personnel number as stored
+};
+
+}  // namespace
+
+int writeIdnFile() noexcept {
+  IdsQuery query;
+  return runWriter(WriterTexts{.tenant = kTenantMessage}, query);
+}
+
+}  // namespace sstrxv
