@@ -6,6 +6,7 @@
 
 #include "db/session.h"
 #include "export/master/master.h"
+#include "export/terminal/terminal.h"
 #include "support/log.h"
 #include "support/platform.h"
 #include "support/run_state.h"
@@ -13,9 +14,9 @@
 namespace sstrxv {
 
 const std::array<DispatchEntry, 12> kDispatchTable = {{
-    {"20P", nullptr},
-    {"35P", nullptr},
-    {"41P", nullptr},
+    {"20P", write20pFile},
+    {"35P", write35pFile},
+    {"41P", write41pFile},
     {"MND", writeMndFile},
     {"IDN", writeIdnFile},
     {"SLD", nullptr},

@@ -1,0 +1,55 @@
+// Authorization file 35P: one line for every reader and every time-plan
+// entry of the reader's control area.
+#include "export/frame.h"
+#include "export/terminal/terminal.h"
+
+namespace sstrxv {
+namespace {
+
+// terminal, company, authorization class, reader, reader of the week plan,
+// week plan, control area, time zone, time bookings allowed
+constexpr LineFormat<9> k35pFormat = {field(255), field(3), field(5), field(2), field(2),
+                                      field(3),   field(5), field(5), field(1)};
+constexpr int kBookingAllowed = 8;
+
+// Time bookings are allowed only where the flag reads as the integer 1;
+// every other value means they are not.
+const char* bookingAllowed(const char* flag) noexcept {
+  return leadingInteger(flag != nullptr ? flag : "") == 1 ? "1" : "0";
+}
+
+class S35PQuery final : public RecordQuery<9> {
+ public:
+  S35PQuery() : RecordQuery("SQLOpenS35P", "SQLFetchS35P", k35pFormat) {}
+
+  RC open() noexcept override { return SQLOpenS35P(); }
+
+ protected:
+  void copyRow(const Row& row) override {
+    record_.copyColumns(row, std::array<int, 9>{0, 1, 2, 3, 4, 5, 6, 7, kNoField});
+    record_[kBookingAllowed].assign(bookingAllowed(row[kBookingAllowed]));
+  }
+
+ private:
+  RC SQLOpenS35P() noexcept {
+    return openCursor(
+        cursor_,
+        " SELECT DISTINCT  ZLSTRM\t     AS Terminalname, '001'       AS Firma, ZBRZBK     "
+        " AS Berechtigungsklasse, lpad(cast(ZLSLES as char),2,'0') AS Leser, lpad(cast(ZLSLES "
+        "as char),2,'0') AS Woche_Leser, ZBRZBK      AS Wochenplan, ZLSZKO      AS Kontrollbereich, "
+        "ZBRZZZ      AS Zeitzone, COALESCE(ZBRZTB, 0) AS Zeitbuchung_erlaubt  FROM    MVSYSTEM.MVS401ZLS, "
+        "MVSYSTEM.MVS402ZKO, MVSYSTEM.MVS404ZBR  WHERE   ZLSZKO = ZKONUM  AND   ZLSZKO = "
+        "ZBRZKO  AND   ((ZLSSTA <> 4 AND ZLSSTA <> 8) or ZLSSTA is null)  AND   ((ZKOSTA "
+        "<> 4 AND ZKOSTA <> 8) or ZKOSTA is null)  AND   ((ZBRSTA <> 4 AND ZBRSTA <> 8) or "
+        "ZBRSTA is null) ");
+  }
+};
+
+}  // namespace
+
+int write35pFile() noexcept {
+  S35PQuery query;
+  return runWriter(WriterTexts{}, query);
+}
+
+}  // namespace sstrxv

@@ -1,0 +1,196 @@
+// Time-plan file 20P: for every reader and every weekday of the seven days
+// from today on, the opening windows of that day. Three cursors nest: the
+// readers with their weekdays, the time zones of one weekday, the windows of
+// one zone.
+#include <string>
+
+#include "export/frame.h"
+#include "export/terminal/terminal.h"
+
+namespace sstrxv {
+namespace {
+
+// terminal, reader, weekday, time zone, open from (HHMM), open to (HHMM)
+constexpr LineFormat<6> k20pFormat = {field(255), field(2), field(1), field(5), field(4), field(4)};
+enum Field20p : int { kTerminal, kReader, kWeekday, kZone, kOpenFrom, kOpenTo };
+
+class S20PQuery final : public WriterQuery {
+ public:
+  // The outer cursor is reported under its fetch's name, also when it
+  // cannot be opened.
+  S20PQuery() : WriterQuery("SQLFetchS20P", "SQLFetchS20P"), record_(k20pFormat) {}
+
+  RC open() noexcept override { return SQLOpenS20P(); }
+  RC fetch() noexcept override { return SQLFetchS20P(); }
+  void close() noexcept override { SQLCloseS20P(); }
+  // The zones and windows of one reader's weekday, each window one line.
+  bool writeRow(InterfaceFile& file) noexcept override;
+
+ private:
+  RC SQLOpenS20P() noexcept;
+  RC SQLFetchS20P() noexcept;
+  RC SQLCloseS20P() noexcept { return dbCloseCursor(dayCursor_); }
+  RC SQLOpenS20PTagesPlan() noexcept;
+  RC SQLFetchS20PTagesPlan() noexcept;
+  RC SQLCloseS20PTagesPlan() noexcept { return dbCloseCursor(zoneCursor_); }
+  RC SQLOpenS20PUhrZeit() noexcept;
+  RC SQLFetchS20PUhrZeit() noexcept;
+  RC SQLCloseS20PUhrZeit() noexcept { return dbCloseCursor(windowCursor_); }
+
+  bool writeZones(InterfaceFile& file) noexcept;
+  bool writeWindows(InterfaceFile& file) noexcept;
+
+  Cursor dayCursor_;
+  Cursor zoneCursor_;
+  Cursor windowCursor_;
+  Record<6> record_;
+  // The keys of the inner statements, whole as the server delivered them:
+  // the record's fields are cut to their widths for the line, and a cut key
+  // would select another terminal's or zone's rows.
+  std::string terminal_;
+  std::string reader_;
+  std::string weekday_;
+  std::string zone_;
+  // Set after the first window fetch of the weekday: from then on the
+  // weekday no longer gets its line without zone.
+  bool dayFlag_ = false;
+};
+
+std::string columnText(const Row& row, unsigned column) {
+  const char* value = row[column];
+  return value != nullptr ? std::string(value) : std::string();
+}
+
+RC S20PQuery::SQLOpenS20P() noexcept {
+  return openCursor(
+      dayCursor_,
+      " SELECT DISTINCT  ZLSTRM AS Terminal, lpad(cast(ZLSLES as char),2,'0') AS Leser, "
+      "BAKWTG  AS TagNr FROM MVSYSTEM.MVS401ZLS, MVSYSTEM.MVS402ZKO, MVSYSTEM.MVS404ZBR, "
+      "MVSYSTEM.MVS402ZUZ, MVSYSTEM.MVS133KAL, MVSYSTEM.MVS133BAK  WHERE ZLSZKO =  ZKONUM "
+      " AND  ((ZLSTFR is not NULL AND ZLSTFR =  ZBRZBK) OR  (ZLSTFR is NULL     AND ZKOTFS "
+      "=  ZBRZBK))  AND  ZKOKAL = KALNUM   AND  ZBRZZZ = ZUZNUM   AND date_format(KALDTM,'%%y%%m%%d') "
+      ">= date_format(SYSDATE(),'%%y%%m%%d')  AND KALDTM <= DATE_ADD(SYSDATE(),INTERVAL "
+      "+ 6 day )  AND     KALDTM = BAKDTM  AND    ((ZLSSTA <> 4 AND ZLSSTA <> 8) or ZLSSTA "
+      "is null)  AND    ((ZKOSTA <> 4 AND ZKOSTA <> 8) or ZKOSTA is null)  AND    ((ZBRSTA "
+      "<> 4 AND ZBRSTA <> 8) or ZBRSTA is null)  AND    ((ZUZSTA <> 4 AND ZUZSTA <> 8) "
+      "or ZUZSTA is null) ORDER BY Terminal, Leser, TagNr ");
+}
+
+RC S20PQuery::SQLFetchS20P() noexcept {
+  record_.clear();
+  Row row;
+  const RC rc = dbFetch(dayCursor_, row);
+  if (rc != RC_OK) return rc;
+  record_.copyColumns(row, std::array<int, 3>{kTerminal, kReader, kWeekday});
+  terminal_ = columnText(row, 0);
+  reader_ = columnText(row, 1);
+  weekday_ = columnText(row, 2);
+  return RC_OK;
+}
+
+RC S20PQuery::SQLOpenS20PTagesPlan() noexcept {
+  record_[kZone].clear();
+  zone_.clear();
+  return openCursor(
+      zoneCursor_,
+      " SELECT DISTINCT ZBRZZZ   FROM MVSYSTEM.MVS401ZLS, MVSYSTEM.MVS402ZKO, MVSYSTEM.MVS404ZBR, "
+      "MVSYSTEM.MVS402ZUZ, MVSYSTEM.MVS133KAL, MVSYSTEM.MVS133BAK  WHERE ZLSTRM = '%s' "
+      " AND ZLSLES = '%s'  AND  ((ZLSTFR is not NULL AND ZBRZBK = ZLSTFR ) OR  (ZLSTFR "
+      "is NULL     AND ZKOTFS =  ZBRZBK))  AND ZLSZKO =  ZKONUM  AND ZBRTTP =  KALTTP  "
+      "AND ZKOKAL =  KALNUM   AND ZBRZZZ =  ZUZNUM   AND date_format(KALDTM,'%%y%%m%%d') "
+      ">= date_format(SYSDATE(),'%%y%%m%%d')  AND KALDTM <= DATE_ADD(SYSDATE(),INTERVAL "
+      "+ 6 day )  AND     KALDTM = BAKDTM  AND    ((ZLSSTA <> 4 AND ZLSSTA <> 8) or ZLSSTA "
+      "is null)  AND    ((ZKOSTA <> 4 AND ZKOSTA <> 8) or ZKOSTA is null)  AND    ((ZBRSTA "
+      "<> 4 AND ZBRSTA <> 8) or ZBRSTA is null)  AND    ((ZUZSTA <> 4 AND ZUZSTA <> 8) "
+      "or ZUZSTA is null)  AND     bakwtg = '%s' ",
+      sqlValue(terminal_).c_str(), sqlValue(reader_).c_str(), sqlValue(weekday_).c_str());
+}
+
+RC S20PQuery::SQLFetchS20PTagesPlan() noexcept {
+  record_[kZone].clear();
+  zone_.clear();
+  Row row;
+  const RC rc = dbFetch(zoneCursor_, row);
+  if (rc != RC_OK) return rc;
+  record_.copyColumns(row, std::array<int, 1>{kZone});
+  zone_ = columnText(row, 0);
+  return RC_OK;
+}
+
+RC S20PQuery::SQLOpenS20PUhrZeit() noexcept {
+  return openCursor(
+      windowCursor_,
+      " SELECT  lpad((ZUZVON DIV 60) * 100 + MOD(ZUZVON, 60), 4, '0') AS Offen_Von,  lpad((ZUZBIS "
+      "DIV 60) * 100 + MOD(ZUZBIS, 60), 4, '0') AS Offen_Bis  FROM MVSYSTEM.MVS402ZUZ  "
+      "WHERE ZUZNUM = '%s'",
+      sqlValue(zone_).c_str());
+}
+
+RC S20PQuery::SQLFetchS20PUhrZeit() noexcept {
+  record_[kOpenFrom].clear();
+  record_[kOpenTo].clear();
+  Row row;
+  const RC rc = dbFetch(windowCursor_, row);
+  if (rc == RC_OK) record_.copyColumns(row, std::array<int, 2>{kOpenFrom, kOpenTo});
+  return rc;
+}
+
+bool S20PQuery::writeRow(InterfaceFile& file) noexcept {
+  dayFlag_ = false;
+  const RC opened = SQLOpenS20PTagesPlan();
+  if (opened != RC_OK) {
+    logDbFailure("SQLFetchS20P", opened);
+    return false;
+  }
+  const bool ok = writeZones(file);
+  SQLCloseS20PTagesPlan();
+  return ok;
+}
+
+// Zone by zone; after the last zone the windows are asked for once more
+// with an empty zone, which gives a weekday without any zone its one line.
+// An empty zone ends the weekday.
+bool S20PQuery::writeZones(InterfaceFile& file) noexcept {
+  for (;;) {
+    const RC fetched = SQLFetchS20PTagesPlan();
+    if (fetched != RC_OK && fetched != RC_NO_MORE_ROWS) {
+      logDbFailure("SQLFetchS20PTagesPlan", fetched);
+      return false;
+    }
+    const RC opened = SQLOpenS20PUhrZeit();
+    if (opened != RC_OK) {
+      logDbFailure("SQLOpenS20PUhrZeit", opened);
+      return false;
+    }
+    const bool ok = writeWindows(file);
+    SQLCloseS20PUhrZeit();
+    if (!ok) return false;
+    if (record_[kOpenFrom].empty() && record_[kZone].empty()) return true;
+  }
+}
+
+// One line per window. The fetch that finds no further window writes the
+// weekday's line without zone, when the weekday had no zone and no window
+// fetch before it.
+bool S20PQuery::writeWindows(InterfaceFile& file) noexcept {
+  RC fetched = RC_OK;
+  do {
+    fetched = SQLFetchS20PUhrZeit();
+    if (fetched != RC_OK && fetched != RC_NO_MORE_ROWS) {
+      logDbFailure("SQLFetchS20PUhrZeit", fetched);
+      return false;
+    }
+    if (!record_[kOpenFrom].empty() || (record_[kZone].empty() && !dayFlag_)) file.write(record_);
+    dayFlag_ = true;
+  } while (fetched == RC_OK);
+  return true;
+}
+
+}  // namespace
+
+int write20pFile() noexcept {
+  S20PQuery query;
+  return runWriter(WriterTexts{.start = "Importdatei: %s fuellen..."}, query);
+}
+
+}  // namespace sstrxv

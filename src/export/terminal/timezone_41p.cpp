@@ -1,0 +1,46 @@
+// Time-zone file 41P: for every reader and every time-plan entry of the
+// reader's control area that applies on one of the seven days from today
+// on, the zone's window on that weekday.
+#include "export/frame.h"
+#include "export/terminal/terminal.h"
+
+namespace sstrxv {
+namespace {
+
+// terminal, company, time plan, reader, time zone, weekday, from (HHMM), to (HHMM)
+constexpr LineFormat<8> k41pFormat = {field(255), field(3), field(3), field(2),
+                                      field(5),   field(1), field(4), field(4)};
+
+class S41PQuery final : public RecordQuery<8> {
+ public:
+  S41PQuery() : RecordQuery("SQLOpenS41P", "SQLFetchS41P", k41pFormat) {}
+
+  RC open() noexcept override { return SQLOpenS41P(); }
+
+ private:
+  RC SQLOpenS41P() noexcept {
+    return openCursor(
+        cursor_,
+        " SELECT DISTINCT  ZLSTRM  AS Terminalname, '001'   AS Firma, ZBRZBK  AS Zeitplan, "
+        "lpad(cast(ZLSLES as char),2,'0') AS Wochennummer, ZBRZZZ  AS Zeitzone, BAKWTG  AS "
+        "Tagnr, lpad((ZUZVON DIV 60) * 100 + MOD(ZUZVON, 60),4,'0') AS Uhrzeit_Von,  lpad((ZUZBIS "
+        "DIV 60) * 100 + MOD(ZUZBIS, 60),4,'0') AS Uhrzeit_Bis  FROM  MVSYSTEM.MVS401ZLS, "
+        "MVSYSTEM.MVS402ZKO, MVSYSTEM.MVS404ZBR, MVSYSTEM.MVS402ZUZ, MVSYSTEM.MVS133KAL, "
+        "MVSYSTEM.MVS133BAK  WHERE ZLSZKO =  ZKONUM  AND  ZLSZKO =  ZBRZKO  AND  ZBRZZZ = "
+        " ZUZNUM  AND  ZKOKAL =  KALNUM  AND  ZBRTTP =  KALTTP  AND date_format(KALDTM,'%%y%%m%%d') "
+        ">= date_format(SYSDATE(),'%%y%%m%%d')  AND  KALDTM <= DATE_ADD(SYSDATE(),INTERVAL "
+        "+ 6 day )  AND  KALDTM =  BAKDTM  AND  ((ZLSSTA <> 4 AND ZLSSTA <> 8) or ZLSSTA "
+        "is null)  AND  ((ZKOSTA <> 4 AND ZKOSTA <> 8) or ZKOSTA is null)  AND  ((ZBRSTA "
+        "<> 4 AND ZBRSTA <> 8) or ZBRSTA is null)  AND  ((ZUZSTA <> 4 AND ZUZSTA <> 8) or "
+        "ZUZSTA is null)  ORDER BY Terminalname, Firma, Zeitplan, Wochennummer, Tagnr, Uhrzeit_Von ");
+  }
+};
+
+}  // namespace
+
+int write41pFile() noexcept {
+  S41PQuery query;
+  return runWriter(WriterTexts{}, query);
+}
+
+}  // namespace sstrxv
