@@ -11,7 +11,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "db/session.h"
 #include "support/cipher.h"
+#include "support/run_state.h"
 
 namespace sstrxv::test {
 
@@ -141,6 +143,21 @@ std::vector<std::string> InstallLayout::logMessages() const {
     messages.push_back(entry.size() >= 20 ? entry.substr(20) : entry);
   }
   return messages;
+}
+
+int runWriterInProcess(InstallLayout& layout, Writer writer, const std::string& path) {
+  layout.enter();
+  runState().DebugFlag = 0;
+  runState().interfaceFilePath = path;
+  EXPECT_EQ(dbOpenSession(kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK);
+  const int result = writer();
+  dbDisconnect();
+  return result;
+}
+
+void WriterTest::SetUp() {
+  db.reset();
+  layout.writeSettings("", kProgramUser, kProgramPassword);
 }
 
 ProcessResult runProgram(const InstallLayout& layout, const std::vector<std::string>& args) {

@@ -2,12 +2,15 @@
 // for the program, and running the program as a process.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <mysql.h>
 
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "export/frame.h"
 
 namespace sstrxv::test {
 
@@ -69,6 +72,12 @@ class InstallLayout {
   bool entered_ = false;
 };
 
+// Runs one writer in this process, as the driver's attempt would: in the
+// layout's working directory, messages to the log, the given output path,
+// on a fresh session that is closed again afterwards. For failures, whose
+// retries would pause when the program runs as a process.
+int runWriterInProcess(InstallLayout& layout, Writer writer, const std::string& path);
+
 struct ProcessResult {
   int exitCode = -1;
   std::string output;  // standard output
@@ -85,5 +94,17 @@ std::string line(std::initializer_list<std::pair<std::string, int>> fields);
 
 // Lines of a file split at CR LF (each without its line end), for set comparison.
 std::vector<std::string> sortedLines(const std::string& content);
+
+// The common ground of a writer's tests: an empty test database and an
+// installation whose settings hold the program's credentials.
+class WriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  // A path for an output file in the installation.
+  std::string outPath(const std::string& name) const { return (layout.outDir() / name).string(); }
+
+  TestDatabase db;
+  InstallLayout layout;
+};
 
 }  // namespace sstrxv::test

@@ -2,30 +2,21 @@
 #include <gtest/gtest.h>
 
 #include "common/test_env.h"
-#include "db/session.h"
 #include "export/master/master.h"
-#include "support/run_state.h"
 
 using namespace sstrxv;
 using namespace sstrxv::test;
 
 namespace {
 
-class BklTest : public ::testing::Test {
+class BklTest : public WriterTest {
  protected:
-  void SetUp() override {
-    db.reset();
-    layout.writeSettings("", kProgramUser, kProgramPassword);
-    path = (layout.outDir() / "bkl.imp").string();
-  }
   void addClass(const std::string& badge, const std::string& cls, const std::string& tenant,
                 const std::string& stm, const std::string& from, const std::string& until) {
     db.exec("INSERT INTO MVSYSTEM.MVS301BKL (BKLASW, BKLBKL, BKLLIZ, BKLMND, BKLSTM, BKLGVO, BKLGBI) VALUES ('" +
             badge + "', '" + cls + "', 'L1', '" + tenant + "', " + stm + ", " + from + ", " + until + ")");
   }
-  TestDatabase db;
-  InstallLayout layout;
-  std::string path;
+  const std::string path = outPath("bkl.imp");
 };
 
 std::string bklLine(const std::string& badge, const std::string& cls, const std::string& tenant,
@@ -62,12 +53,7 @@ TEST_F(BklTest, AssignmentsValidNowOnceEachOrderedByBadgeAndClassAcrossTenants) 
 
 TEST_F(BklTest, MissingClassTableEndsWithoutClosingMessage) {
   db.exec("ALTER TABLE MVSYSTEM.MVS301BKL RENAME TO MVSYSTEM.MVS301BKL_AWAY");
-  layout.enter();
-  runState().DebugFlag = 0;
-  runState().interfaceFilePath = path;
-  ASSERT_EQ(dbOpenSession(kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK);
-  const int result = writeBklFile();
-  dbDisconnect();
+  const int result = runWriterInProcess(layout, writeBklFile, path);
   db.exec("ALTER TABLE MVSYSTEM.MVS301BKL_AWAY RENAME TO MVSYSTEM.MVS301BKL");
   EXPECT_EQ(result, 2);
   EXPECT_EQ(readFile(path), "");

@@ -2,21 +2,17 @@
 #include <gtest/gtest.h>
 
 #include "common/test_env.h"
-#include "db/session.h"
 #include "export/master/master.h"
-#include "support/run_state.h"
 
 using namespace sstrxv;
 using namespace sstrxv::test;
 
 namespace {
 
-class FtgTest : public ::testing::Test {
+class FtgTest : public WriterTest {
  protected:
   void SetUp() override {
-    db.reset();
-    layout.writeSettings("", kProgramUser, kProgramPassword);
-    path = (layout.outDir() / "feiertage.imp").string();
+    WriterTest::SetUp();
     // TRM1 (language 2) and TRM2 (language NULL) qualify; TRM3 has no
     // control area, TRM4 no terminal entry.
     db.exec("INSERT INTO MVSYSTEM.MVS401ZLS (ZLSTRM, ZLSLES, ZLSZKO) VALUES"
@@ -36,9 +32,7 @@ class FtgTest : public ::testing::Test {
                  {text, 20}, {krt, 1}, {calendar, 3}});
   }
 
-  TestDatabase db;
-  InstallLayout layout;
-  std::string path;
+  const std::string path = outPath("feiertage.imp");
 };
 
 }  // namespace
@@ -103,12 +97,7 @@ TEST_F(FtgTest, QuotedDayTypeKeyAndMissingDictionaryKeepTheLines) {
 
 TEST_F(FtgTest, TenantWithoutCalendarTableEndsTheWriter) {
   db.exec("DROP TABLE T1.MVS133KA2");
-  layout.enter();
-  runState().DebugFlag = 0;
-  runState().interfaceFilePath = path;
-  ASSERT_EQ(dbOpenSession(kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK);
-  EXPECT_EQ(writeFtgFile(), 2);
-  dbDisconnect();
+  EXPECT_EQ(runWriterInProcess(layout, writeFtgFile, path), 2);
   EXPECT_EQ(readFile(path), "");
   EXPECT_EQ(layout.logMessages(),
             (std::vector<std::string>{"Importdatei: " + path + " fuellen...", "Schema:T1 Lizenz:L1 Mandant:M1",

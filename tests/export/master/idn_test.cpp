@@ -35,13 +35,8 @@ std::string idnLine(const Expected& e) {
                {e.bsvKal, 3}});
 }
 
-class IdnTest : public ::testing::Test {
+class IdnTest : public WriterTest {
  protected:
-  void SetUp() override {
-    db.reset();
-    layout.writeSettings("", kProgramUser, kProgramPassword);
-    path = (layout.outDir() / "idstamm.imp").string();
-  }
 
   void addTenant(const std::string& licence, const std::string& number, const std::string& schema) {
     db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('" + licence + "', '" +
@@ -65,9 +60,7 @@ class IdnTest : public ::testing::Test {
     return db.scalar("SELECT DATE_FORMAT(CURDATE() + INTERVAL " + std::to_string(days) + " DAY, '%Y%m%d')");
   }
 
-  TestDatabase db;
-  InstallLayout layout;
-  std::string path;
+  const std::string path = outPath("idstamm.imp");
 };
 
 }  // namespace
@@ -172,10 +165,8 @@ class IdnFailureTest : public IdnTest {
   }
   // The writer alone, on a fresh session with this release.
   int runWriterAlone(double release) {
-    EXPECT_EQ(dbOpenSession(kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK);
-    runState().interfaceFilePath = path;
     runState().productVersion = release;
-    return writeIdnFile();
+    return runWriterInProcess(layout, writeIdnFile, path);
   }
 };
 
@@ -201,7 +192,6 @@ TEST_F(IdnFailureTest, LookupAndCursorFailuresAreReportedUnderTheirNames) {
   db.exec("DROP TABLE T2.PERSONALSTAMM");
   EXPECT_EQ(runWriterAlone(5.9), WRITER_DB_ERROR);
   EXPECT_EQ(layout.logMessages().at(3), "Fehler in Fkt. SQLReadKstKal(). RC: 1146");
-  dbDisconnect();
 
   // A failed BsvMap lookup is a failure of the badge fetch.
   db.exec("DROP TABLE T1.Mvs310Bsv");
@@ -209,7 +199,6 @@ TEST_F(IdnFailureTest, LookupAndCursorFailuresAreReportedUnderTheirNames) {
   EXPECT_EQ(readFile(path), "");
   auto log = layout.logMessages();
   EXPECT_EQ(log.at(log.size() - 2), "Fehler in Fkt. SQLFetchIDS(). RC: 1146");
-  dbDisconnect();
 
   // A tenant without personnel table: the badge cursor does not open.
   db.exec("DROP TABLE T1.MVS300PNR");

@@ -2,28 +2,22 @@
 #include <gtest/gtest.h>
 
 #include "common/test_env.h"
-#include "db/session.h"
 #include "export/master/master.h"
-#include "support/run_state.h"
 
 using namespace sstrxv;
 using namespace sstrxv::test;
 
 namespace {
 
-class KstTest : public ::testing::Test {
+class KstTest : public WriterTest {
  protected:
   void SetUp() override {
-    db.reset();
-    layout.writeSettings("", kProgramUser, kProgramPassword);
-    path = (layout.outDir() / "kostenst.imp").string();
+    WriterTest::SetUp();
     db.createTenantSchema("T1");
     db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES"
             " ('L1', 'M1', 'T1', 0), ('L2', 'M2', 'T2', 0)");
   }
-  TestDatabase db;
-  InstallLayout layout;
-  std::string path;
+  const std::string path = outPath("kostenst.imp");
 };
 
 std::string kstLine(const std::string& num, const std::string& tenant, const std::string& licence,
@@ -60,12 +54,7 @@ TEST_F(KstTest, ActiveCostCentresInOrderTrimmedWithTenantBeforeLicence) {
 TEST_F(KstTest, TenantWithoutCostCentreTableEndsTheWriter) {
   db.exec("CREATE DATABASE T2");
   db.exec("INSERT INTO T1.O1003KstStelle (KSTNUM, KSTTXT, KSTERF, KSTAPZ) VALUES ('1', 'A', 'B', 'C')");
-  layout.enter();
-  runState().DebugFlag = 0;
-  runState().interfaceFilePath = path;
-  ASSERT_EQ(dbOpenSession(kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK);
-  EXPECT_EQ(writeKstFile(), 2);
-  dbDisconnect();
+  EXPECT_EQ(runWriterInProcess(layout, writeKstFile, path), 2);
   EXPECT_EQ(readFile(path), kstLine("1", "M1", "L1", "C", "A", "B"));
   const auto log = layout.logMessages();
   ASSERT_EQ(log.size(), 5u);

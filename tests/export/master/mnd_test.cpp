@@ -7,16 +7,9 @@ using namespace sstrxv::test;
 
 namespace {
 
-class MndTest : public ::testing::Test {
+class MndTest : public WriterTest {
  protected:
-  void SetUp() override {
-    db.reset();
-    layout.writeSettings("", kProgramUser, kProgramPassword);
-    path = (layout.outDir() / "mndstamm.imp").string();
-  }
-  TestDatabase db;
-  InstallLayout layout;
-  std::string path;
+  const std::string path = outPath("mndstamm.imp");
 };
 
 std::string mndLine(const std::string& lic, const std::string& num, const std::string& name,

@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "common/test_env.h"
-#include "db/session.h"
 #include "export/frame.h"
 #include "export/terminal/terminal.h"
-#include "support/run_state.h"
 
 using namespace sstrxv;
 using namespace sstrxv::test;
@@ -34,11 +32,10 @@ std::string day(int calendar, int offset, int dayType) {
          std::to_string(dayType) + ")";
 }
 
-class TerminalFilesTest : public ::testing::Test {
+class TerminalFilesTest : public WriterTest {
  protected:
   void SetUp() override {
-    db.reset();
-    layout.writeSettings("", kProgramUser, kProgramPassword);
+    WriterTest::SetUp();
     for (int offset = -1; offset <= 7; ++offset) {
       const int weekday = offset < 0 ? 9 : offset + 1;
       sql("INSERT INTO MVS133BAK (BAKDTM, BAKWTG) VALUES (CURDATE() + INTERVAL " + std::to_string(offset) +
@@ -46,15 +43,12 @@ class TerminalFilesTest : public ::testing::Test {
     }
   }
   void sql(const std::string& statements) { db.exec("USE MVSYSTEM; " + statements); }
-  std::string path(const std::string& type) const { return (layout.outDir() / (type + ".imp")).string(); }
+  std::string path(const std::string& type) const { return outPath(type + ".imp"); }
   // Runs the program for the file type and returns the file it wrote.
   std::string run(const std::string& type) {
     EXPECT_EQ(runProgram(layout, {path(type), type}).exitCode, 0) << type;
     return readFile(path(type));
   }
-
-  TestDatabase db;
-  InstallLayout layout;
 };
 
 }  // namespace
@@ -167,18 +161,13 @@ TEST_F(TerminalFilesTest, EmptyDatabaseGivesEmptyFilesAndResultZero) {
 
 // In-process, since a failing writer run as a process waits between its attempts.
 TEST_F(TerminalFilesTest, FailingCursorsEndTheWritersWithResultTwo) {
-  layout.enter();
-  runState().DebugFlag = 0;
-  runState().interfaceFilePath = path("out");
-  const std::string& out = runState().interfaceFilePath;
+  const std::string out = path("out");
   sql("INSERT INTO MVS402ZKO VALUES ('A1', 'P1', 1, NULL); INSERT INTO MVS401ZLS VALUES ('T1', 1, 'A1', NULL, NULL);"
       "INSERT INTO MVS133KAL VALUES " + day(1, 0, 1) + ";"
       "INSERT INTO MVS404ZBR VALUES ('A1', 'P1', 1, 'Z1', NULL, NULL); INSERT INTO MVS402ZUZ VALUES ('Z1', 60, 120, NULL)");
   // Runs the writer on a fresh session; the session is closed before tables change again.
   const auto run = [&](Writer writer) {
-    EXPECT_EQ(dbOpenSession(kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK);
-    const int result = writer();
-    dbDisconnect();
+    const int result = runWriterInProcess(layout, writer, out);
     EXPECT_EQ(readFile(out), "");
     const Strings log = layout.logMessages();
     return std::pair(result, Strings(log.end() - 2, log.end()));
