@@ -20,12 +20,15 @@ enum WriterResult : int {
 // A writer as the driver calls it.
 using Writer = int (*)() noexcept;
 
-// One row of the system tenant table.
+// One row of the system tenant table. The values are kept whole (up to the
+// longest name the server allows) because they are keys of further
+// statements; the lines cut them to their fields.
 struct Tenant {
-  BoundedText licenceNumber{5};  // MNDLIZ
-  BoundedText tenantNumber{5};   // MNDNUM
-  BoundedText schemaName{64};    // MNDSCH; checked before it is used
-  BoundedText location{5};       // MNDSTO
+  static constexpr std::size_t kCapacity = 64;
+  BoundedText licenceNumber{kCapacity};  // MNDLIZ
+  BoundedText tenantNumber{kCapacity};   // MNDNUM
+  BoundedText schemaName{kCapacity};     // MNDSCH; checked before it is used
+  BoundedText location{kCapacity};       // MNDSTO
   void clear() noexcept;
 };
 

@@ -36,6 +36,22 @@ TEST_F(ProgramTest, TooFewArgumentsShowBannerAndUsage) {
   EXPECT_EQ(result.output.substr(0, 62),
             "\n************************************************************\n");
   EXPECT_NE(result.output.find("vollst\xE4ndiger Pfad"), std::string::npos);
+  // An empty line, seven frame lines of 60 characters, an empty line, 21 lines of usage.
+  std::vector<std::string> lines;
+  for (std::size_t start = 0; start < result.output.size();) {
+    const auto end = result.output.find('\n', start);
+    lines.push_back(result.output.substr(start, end - start));
+    start = end + 1;
+  }
+  ASSERT_EQ(lines.size(), 30u);
+  for (std::size_t i = 1; i <= 7; ++i) {
+    EXPECT_EQ(lines[i].size(), 60u) << lines[i];
+    EXPECT_EQ(lines[i].substr(58), "**");
+  }
+  EXPECT_EQ(lines[6].find("mit Daten"), lines[5].find("Fuellt"));
+  EXPECT_EQ(lines[9], "Befehlsformat: ");
+  EXPECT_EQ(lines[28], "SSTRxv.EXE ../Transfer/Pollarix/mgsst35p.imp  35p  /D  ");
+  EXPECT_EQ(lines[29], "");
   EXPECT_FALSE(fs::exists(layout.logFile()));
   EXPECT_EQ(runProgram(layout, {}).exitCode, 90);
 }

@@ -87,9 +87,11 @@ TEST_F(FrameTest, WalksQualifyingTenantsAndNamesTheirSchemas) {
 TEST_F(FrameTest, OverlongValuesAreCutSoNoLineShifts) {
   db.createTenantSchema("T2");
   db.exec("INSERT INTO T2.MVS300PNR (PNRNUM, PNRNAM) VALUES ('12345', 'Zoe-Overlong')");
-  addTenant("L2", "M2", "T2");
+  addTenant("L2", "M2-LONG", "T2");
   EXPECT_EQ(run(), WRITER_OK);
-  EXPECT_EQ(output(), line({{"1234", 4}, {"Zoe-Ov", 6}, {"M2", 5}}));
+  EXPECT_EQ(output(), line({{"1234", 4}, {"Zoe-Ov", 6}, {"M2-LO", 5}}));
+  // The tenant's own values stay whole: they are keys of further statements.
+  EXPECT_EQ(layout.logMessages().at(1), "Schema:T2 Lizenz:L2 Mandant:M2-LONG");
 }
 
 TEST_F(FrameTest, MissingTableEndsTheWalkAndKeepsEarlierLines) {
