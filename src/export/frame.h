@@ -101,6 +101,13 @@ class RecordQuery : public WriterQuery {
   // The copy rule for one fetched row.
   virtual void copyRow(const Row& row) { record_.copyAllColumns(row); }
 
+  // The licence and tenant number of the tenant being walked into their fields.
+  void copyTenant(std::size_t licenceField, std::size_t tenantField) {
+    const Tenant& tenant = currentTenant();
+    record_[licenceField].assign(tenant.licenceNumber.view());
+    record_[tenantField].assign(tenant.tenantNumber.view());
+  }
+
   Cursor cursor_;
   Record<N> record_;
 };

@@ -13,12 +13,9 @@ class AswBklQuery final : public RecordQuery<5> {
  public:
   AswBklQuery() : RecordQuery("SQLOpenAswBkl", "SQLFetchAswBkl", kAswBklFormat) {}
 
+  // SQLFetchAswBkl and SQLCloseAswBkl are the common fetch (the five
+  // columns into the five fields) and close.
   RC open() noexcept override { return SQLOpenAswBkl(); }
-  RC fetch() noexcept override {
-    record_.clear();
-    return SQLFetchAswBkl();
-  }
-  void close() noexcept override { SQLCloseAswBkl(); }
 
  private:
   RC SQLOpenAswBkl() noexcept {
@@ -26,15 +23,6 @@ class AswBklQuery final : public RecordQuery<5> {
         cursor_, "%s",
         "SELECT  DISTINCT BKLASW,  BKLBKL , BKLLIZ, BKLMND, BKLSTM FROM MVSYSTEM.MVS301BKL WHERE  BKLGVO <= sysdate() AND   (BKLGBI >= sysdate() OR BKLGBI IS NULL) ORDER BY BKLASW, BKLBKL ");
   }
-
-  RC SQLFetchAswBkl() noexcept {
-    Row row;
-    const RC fetched = dbFetch(cursor_, row);
-    if (fetched == RC_OK) record_.copyAllColumns(row);
-    return fetched;
-  }
-
-  RC SQLCloseAswBkl() noexcept { return dbCloseCursor(cursor_); }
 };
 
 }  // namespace

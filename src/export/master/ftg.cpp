@@ -31,21 +31,13 @@ class FtgQuery final : public RecordQuery<8> {
  public:
   FtgQuery() : RecordQuery("SQLOpenFtg", "SQLFetchFtg", kFtgFormat) {}
 
+  // SQLCloseFtg is the common close.
   RC open() noexcept override { return SQLOpenFtg(); }
-  RC fetch() noexcept override {
-    record_.clear();
-    dayType_.clear();
-    language_ = 0;
-    return SQLFetchFtg();
-  }
-  void close() noexcept override { SQLCloseFtg(); }
 
   // The tenant, then the day type's text in the terminal's language; the
   // day type's own text stays when the dictionary has none.
   bool writeRow(InterfaceFile& file) noexcept override {
-    const Tenant& tenant = currentTenant();
-    record_[kLicenceNumber].assign(tenant.licenceNumber.view());
-    record_[kTenantNumber].assign(tenant.tenantNumber.view());
+    copyTenant(kLicenceNumber, kTenantNumber);
 
     // "1" -> "1#", "123" -> "123#", "12345" -> "1234"
     std::string key(dayType_.view());
@@ -59,6 +51,15 @@ class FtgQuery final : public RecordQuery<8> {
     return true;
   }
 
+ protected:
+  // SQLFetchFtg: the text columns into their fields; the day type and the
+  // terminal's language (0 when NULL) beside the record.
+  void copyRow(const Row& row) override {
+    record_.copyColumns(row, kFtgColumnFields);
+    dayType_.assign(row[kDayTypeColumn]);
+    language_ = row[kLanguageColumn] != nullptr ? leadingInteger(row[kLanguageColumn]) : 0;
+  }
+
  private:
   RC SQLOpenFtg() noexcept {
     const char* schema = runState().currentSchema.c_str();
@@ -68,17 +69,7 @@ class FtgQuery final : public RecordQuery<8> {
         schema, schema);
   }
 
-  RC SQLFetchFtg() noexcept {
-    Row row;
-    const RC fetched = dbFetch(cursor_, row);
-    if (fetched != RC_OK) return fetched;
-    record_.copyColumns(row, kFtgColumnFields);
-    if (const char* dayType = row[kDayTypeColumn]) dayType_.assign(dayType);
-    if (const char* language = row[kLanguageColumn]) language_ = leadingInteger(language);
-    return RC_OK;
-  }
 
-  RC SQLCloseFtg() noexcept { return dbCloseCursor(cursor_); }
 
   // The dictionary text of a key, field name and language; the text is
   // received whole.

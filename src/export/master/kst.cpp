@@ -22,19 +22,25 @@ class KstQuery final : public RecordQuery<7> {
  public:
   KstQuery() : RecordQuery("SQL_Open_Kst", "SQL_Fetch_Kst", kKstFormat) {}
 
+  // SQL_Close_Kst is the common close.
   RC open() noexcept override { return SQL_Open_Kst(); }
-  RC fetch() noexcept override {
-    record_.clear();
-    return SQL_Fetch_Kst();
-  }
-  void close() noexcept override { SQL_Close_Kst(); }
 
   bool writeRow(InterfaceFile& file) noexcept override {
-    const Tenant& tenant = currentTenant();
-    record_[kTenantNumber].assign(tenant.tenantNumber.view());
-    record_[kLicenceNumber].assign(tenant.licenceNumber.view());
+    copyTenant(kLicenceNumber, kTenantNumber);
     file.write(record_);
     return true;
+  }
+
+ protected:
+  // SQL_Fetch_Kst: every column without its trailing blanks and tabs.
+  void copyRow(const Row& row) override {
+    std::string text;
+    for (unsigned column = 0; column < kKstColumnFields.size(); ++column) {
+      if (const char* value = row[column]) {
+        text.assign(value);
+        record_[kKstColumnFields[column]].assign(trimRight(text));
+      }
+    }
   }
 
  private:
@@ -44,23 +50,6 @@ class KstQuery final : public RecordQuery<7> {
         "SELECT  KstNum, KstTxt, KstErf, KstApz   FROM  %s.O1003KstStelle  WHERE  ((KstSta <> 4 AND KstSta <> 8)           OR KstSta IS NULL)  ORDER BY  KstNum",
         runState().currentSchema.c_str());
   }
-
-  // Every column without its trailing blanks and tabs.
-  RC SQL_Fetch_Kst() noexcept {
-    Row row;
-    const RC fetched = dbFetch(cursor_, row);
-    if (fetched != RC_OK) return fetched;
-    std::string text;
-    for (unsigned column = 0; column < kKstColumnFields.size(); ++column) {
-      if (const char* value = row[column]) {
-        text.assign(value);
-        record_[kKstColumnFields[column]].assign(trimRight(text));
-      }
-    }
-    return RC_OK;
-  }
-
-  RC SQL_Close_Kst() noexcept { return dbCloseCursor(cursor_); }
 };
 
 }  // namespace
