@@ -20,13 +20,10 @@ RC dbConnect() noexcept {
   session.user.clear();
   session.password.clear();
 
-  readSetting("", "NET8", 0, kSettingsFilePath);
-  const BoundedText& value = settingResult().settingValue;
-  if (!value.empty() && value.size() <= 200) session.host.assign(value.view());
-  readSetting("", "LOGIN", 0, kSettingsFilePath);
-  session.user.assign(settingResult().settingValue.view());
-  readSetting("", "PASS", 0, kSettingsFilePath);
-  session.password.assign(settingResult().settingValue.view());
+  const SettingResult host = readSetting("", "NET8", 0, kSettingsFilePath);
+  if (!host.settingValue.empty()) session.host.assign(host.settingValue.view());
+  session.user.assign(readSetting("", "LOGIN", 0, kSettingsFilePath).settingValue.view());
+  session.password.assign(readSetting("", "PASS", 0, kSettingsFilePath).settingValue.view());
 
   const RC rc = dbOpenSession(session.user.view(), session.password.view(), session.host.view(),
                               kDatabaseName);

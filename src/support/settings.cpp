@@ -43,27 +43,14 @@ bool matches(const SettingRecord& record, std::string_view section, std::string_
          (number != 0 && record.number == number);
 }
 
-void clearResult(SettingResult& result) noexcept {
-  result.settingNumber = 0;
-  result.settingSection.clear();
-  result.settingKey.clear();
-  result.settingValue.clear();
-}
-
 }  // namespace
 
-SettingResult& settingResult() noexcept {
-  static SettingResult result;
-  return result;
-}
-
-void readSetting(std::string_view section, std::string_view key, long number,
-                 std::string_view path) noexcept {
-  SettingResult& result = settingResult();
-  clearResult(result);
+SettingResult readSetting(std::string_view section, std::string_view key, long number,
+                          std::string_view path) noexcept {
+  SettingResult result;
   try {
     std::ifstream file(platform::nativePath(path), std::ios::binary);
-    if (!file) return;
+    if (!file) return result;
     std::string line1;
     std::string line2;
     while (std::getline(file, line1) && std::getline(file, line2)) {
@@ -77,11 +64,11 @@ void readSetting(std::string_view section, std::string_view key, long number,
       result.settingSection.assign(record->section);
       result.settingKey.assign(record->key);
       result.settingValue.assign(plain);
-      return;
+      return result;
     }
   } catch (...) {
-    clearResult(result);
   }
+  return SettingResult{};
 }
 
 }  // namespace sstrxv

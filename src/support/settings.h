@@ -11,7 +11,7 @@ namespace sstrxv {
 
 inline constexpr std::string_view kSettingsFilePath = "..\\..\\Files\\Melvarion.Ini";
 
-// The result of the last lookup.
+// The result of one lookup.
 struct SettingResult {
   long settingNumber = 0;
   BoundedText settingSection{200};
@@ -19,13 +19,11 @@ struct SettingResult {
   BoundedText settingValue{200};  // deciphered
 };
 
-SettingResult& settingResult() noexcept;
-
 // Scans the settings file for the first record that matches by one of the
 // criteria given: a non-empty section, a non-empty key or a non-zero number
-// (an empty section and number 0 mean "not given"). Leaves the result in
-// settingResult(); a missing file or no match leaves it empty.
-void readSetting(std::string_view section, std::string_view key, long number,
+// (an empty section and number 0 mean "not given"). A missing file or no
+// match gives an empty result.
+[[nodiscard]] SettingResult readSetting(std::string_view section, std::string_view key, long number,
                  std::string_view path) noexcept;
 
 }  // namespace sstrxv

@@ -22,8 +22,8 @@ class SettingsTest : public ::testing::Test {
     std::ofstream(path, std::ios::binary) << text;
   }
   std::string lookup(const std::string& key) {
-    readSetting("", key, 0, path.string());
-    return std::string(settingResult().settingValue.view());
+    last = readSetting("", key, 0, path.string());
+    return std::string(last.settingValue.view());
   }
   static std::string record(const std::string& line1, const std::string& number, const std::string& key,
                             const std::string& plain, const std::string& end = "\r\n") {
@@ -31,6 +31,7 @@ class SettingsTest : public ::testing::Test {
   }
 
   fs::path path;
+  SettingResult last;  // of the latest lookup
 };
 
 }  // namespace
@@ -40,14 +41,14 @@ TEST_F(SettingsTest, FindsTheFirstRecordWithTheKey) {
         record(";DB;", "3", "LOGIN", "second"));
   EXPECT_EQ(lookup("NET8"), "dbhost");
   EXPECT_EQ(lookup("LOGIN"), "user");
-  EXPECT_EQ(settingResult().settingNumber, 2);
-  EXPECT_EQ(settingResult().settingSection.view(), "DB");
-  EXPECT_EQ(settingResult().settingKey.view(), "LOGIN");
+  EXPECT_EQ(last.settingNumber, 2);
+  EXPECT_EQ(last.settingSection.view(), "DB");
+  EXPECT_EQ(last.settingKey.view(), "LOGIN");
 
   EXPECT_EQ(lookup("login"), "");  // keys are compared case-sensitively
   EXPECT_EQ(lookup("PASS"), "");
-  EXPECT_EQ(settingResult().settingNumber, 0);
-  EXPECT_TRUE(settingResult().settingKey.empty());
+  EXPECT_EQ(last.settingNumber, 0);
+  EXPECT_TRUE(last.settingKey.empty());
 }
 
 TEST_F(SettingsTest, LineFeedOnlyFilesAndAMissingLastLineFeed) {
@@ -63,7 +64,7 @@ TEST_F(SettingsTest, RecordsAheadOfTheKeyDoNotCaptureTheLookup) {
         record(";;", "6", "Y", "y") + "garbage line\r\nwithout any fields\r\n" +
         record(";DB;", "7", "PASS", "found"));
   EXPECT_EQ(lookup("PASS"), "found");
-  EXPECT_EQ(settingResult().settingNumber, 7);
+  EXPECT_EQ(last.settingNumber, 7);
 }
 
 TEST_F(SettingsTest, OddLastLineAndMissingFile) {
@@ -75,10 +76,8 @@ TEST_F(SettingsTest, OddLastLineAndMissingFile) {
 
 TEST_F(SettingsTest, SectionAndNumberAreCriteriaOnlyWhenGiven) {
   write(record(";Alpha;", "1", "A", "first") + record(";Beta;", "2", "B", "second"));
-  readSetting("Beta", "", 0, path.string());
-  EXPECT_EQ(settingResult().settingValue.view(), "second");
-  readSetting("", "", 1, path.string());
-  EXPECT_EQ(settingResult().settingValue.view(), "first");
-  readSetting("", "", 0, path.string());  // nothing given: nothing matches
-  EXPECT_TRUE(settingResult().settingValue.empty());
+  EXPECT_EQ(readSetting("Beta", "", 0, path.string()).settingValue.view(), "second");
+  EXPECT_EQ(readSetting("", "", 1, path.string()).settingValue.view(), "first");
+  // nothing given: nothing matches
+  EXPECT_TRUE(readSetting("", "", 0, path.string()).settingValue.empty());
 }
