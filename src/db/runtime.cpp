@@ -1,5 +1,8 @@
 #include "db/runtime.h"
 
+#include <errmsg.h>
+#include <mysql.h>
+
 #include <cstdarg>
 #include <cstdlib>
 
@@ -9,22 +12,20 @@
 namespace sstrxv {
 namespace {
 
-std::string& sharedStatementText() noexcept {
-  static std::string text;
-  return text;
-}
-
-void formatStatementV(const char* format, std::va_list args) noexcept {
-  std::string& text = sharedStatementText();
-  text.clear();
+std::string formatStatementV(const char* format, std::va_list args) noexcept {
+  std::string text;
   appendFormatV(text, format, args);
   if (text.size() >= kStatementLimit) std::exit(1);
+  return text;
 }
 
 }  // namespace
 
-RC dbExecute(Cursor& cursor) noexcept {
-  MYSQL* connection = dbSession().connection.get();
+void ResultSetFree::operator()(st_mysql_res* result) const noexcept { mysql_free_result(result); }
+
+RC dbExecute(DbSession& session, Cursor& cursor, std::string statement) noexcept {
+  cursor.statement = std::move(statement);
+  MYSQL* connection = session.connection.get();
   if (connection == nullptr) return CR_SERVER_GONE_ERROR;
   if (mysql_real_query(connection, cursor.statement.data(), cursor.statement.size()) != 0) {
     return static_cast<RC>(mysql_errno(connection));
@@ -41,7 +42,9 @@ RC dbFetch(Cursor& cursor, Row& row) noexcept {
   if (static_cast<std::uint64_t>(cursor.rowsDelivered) >= mysql_num_rows(result)) return RC_NO_MORE_ROWS;
   MYSQL_ROW values = mysql_fetch_row(result);
   if (values == nullptr) return RC_FAILED;
-  row = Row(values, mysql_num_fields(result));
+  const unsigned long* lengths = mysql_fetch_lengths(result);
+  if (lengths == nullptr) return RC_FAILED;
+  row = Row(values, lengths, mysql_num_fields(result));
   ++cursor.rowsDelivered;
   return RC_OK;
 }
@@ -53,31 +56,28 @@ RC dbCloseCursor(Cursor& cursor) noexcept {
   return RC_OK;
 }
 
-const std::string& formatStatement(const char* format, ...) noexcept {
+std::string formatStatement(const char* format, ...) noexcept {
   va_list args;
   va_start(args, format);
-  formatStatementV(format, args);
+  std::string text = formatStatementV(format, args);
   va_end(args);
-  return sharedStatementText();
+  return text;
 }
 
-const std::string& statementText() noexcept { return sharedStatementText(); }
-
-RC openCursor(Cursor& cursor, const char* format, ...) noexcept {
+RC openCursor(DbSession& session, Cursor& cursor, const char* format, ...) noexcept {
   va_list args;
   va_start(args, format);
-  formatStatementV(format, args);
+  std::string text = formatStatementV(format, args);
   va_end(args);
-  cursor.statement = sharedStatementText();
-  return dbExecute(cursor);
+  return dbExecute(session, cursor, std::move(text));
 }
 
-std::string sqlValue(std::string_view value) {
+std::string sqlValue(DbSession& session, std::string_view value) {
   if (value.find_first_of(std::string_view("'\\\"\0\n\r\x1a", 7)) == std::string_view::npos) {
     return std::string(value);
   }
   std::string escaped(value.size() * 2 + 1, '\0');
-  MYSQL* connection = dbSession().connection.get();
+  MYSQL* connection = session.connection.get();
   unsigned long length = 0;
   if (connection != nullptr) {
     length = mysql_real_escape_string(connection, escaped.data(), value.data(), value.size());
@@ -96,11 +96,6 @@ bool isPlainIdentifier(std::string_view name) noexcept {
     if (!plain) return false;
   }
   return true;
-}
-
-Cursor& lookupCursor() noexcept {
-  static Cursor cursor;
-  return cursor;
 }
 
 }  // namespace sstrxv

@@ -2,15 +2,17 @@
 // stored whole on the client, so several cursors can be open at once.
 #pragma once
 
-#include <errmsg.h>
-#include <mysql.h>
-
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
+struct st_mysql_res;  // the client library's stored result set
+
 namespace sstrxv {
+
+struct DbSession;
 
 // The result of every database operation: 0 success, 1032 no more rows,
 // -1 no result set (or storing or fetching a result failed), any other
@@ -24,77 +26,98 @@ inline constexpr RC RC_FAILED = -1;
 inline constexpr std::size_t kStatementLimit = 2000;
 
 struct ResultSetFree {
-  void operator()(MYSQL_RES* result) const noexcept { mysql_free_result(result); }
+  void operator()(st_mysql_res* result) const noexcept;
 };
-using ResultSet = std::unique_ptr<MYSQL_RES, ResultSetFree>;
+using ResultSet = std::unique_ptr<st_mysql_res, ResultSetFree>;
 
-// The current row's column values: zero-terminated texts, nullptr for NULL.
-// Valid until the next fetch or close on the same cursor.
+// One column value of a fetched row: its bytes with their length (a value
+// may hold any byte, NUL included), or NULL.
+class Value {
+ public:
+  constexpr Value() noexcept = default;  // SQL NULL
+  constexpr Value(const char* data, std::size_t size) noexcept : data_(data), size_(size) {}
+
+  [[nodiscard]] constexpr bool isNull() const noexcept { return data_ == nullptr; }
+  constexpr explicit operator bool() const noexcept { return data_ != nullptr; }
+  // The bytes; empty for NULL.
+  [[nodiscard]] constexpr std::string_view view() const noexcept {
+    return data_ != nullptr ? std::string_view(data_, size_) : std::string_view();
+  }
+
+ private:
+  const char* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+// The current row's column values. Valid until the next fetch or close on
+// the same cursor.
 class Row {
  public:
   Row() = default;
-  Row(MYSQL_ROW values, unsigned count) noexcept : values_(values), count_(count) {}
-  [[nodiscard]] const char* operator[](unsigned column) const noexcept {
-    return column < count_ ? values_[column] : nullptr;
+  Row(char** values, const unsigned long* lengths, unsigned count) noexcept
+      : values_(values), lengths_(lengths), count_(count) {}
+  [[nodiscard]] Value operator[](unsigned column) const noexcept {
+    if (column >= count_ || values_[column] == nullptr) return {};
+    return {values_[column], static_cast<std::size_t>(lengths_[column])};
   }
   [[nodiscard]] unsigned size() const noexcept { return count_; }
 
  private:
-  MYSQL_ROW values_ = nullptr;
+  char** values_ = nullptr;
+  const unsigned long* lengths_ = nullptr;
   unsigned count_ = 0;
 };
 
+// A cursor owns the statement it last ran and that statement's stored rows.
 struct Cursor {
-  std::string_view statement;    // set by the caller before dbExecute
-  ResultSet resultSet;           // empty when closed
+  std::string statement;
+  ResultSet resultSet;  // empty when closed
   std::uint32_t rowsDelivered = 0;
 };
 
-RC dbExecute(Cursor& cursor) noexcept;
-RC dbFetch(Cursor& cursor, Row& row) noexcept;
+// Sends the statement, keeps it in the cursor and stores its result set.
+[[nodiscard]] RC dbExecute(DbSession& session, Cursor& cursor, std::string statement) noexcept;
+[[nodiscard]] RC dbFetch(Cursor& cursor, Row& row) noexcept;
+// 0, or -1 for a cursor without result set; callers as a rule ignore it.
 RC dbCloseCursor(Cursor& cursor) noexcept;
 
-// The shared statement text. formatStatement fills it from a printf format;
-// a statement that does not stay below kStatementLimit ends the process
-// with exit code 1, without a message.
+// The one formatter of statement texts. A statement that does not stay
+// below kStatementLimit ends the process with exit code 1, without a
+// message.
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
-const std::string& formatStatement(const char* format, ...) noexcept;
-const std::string& statementText() noexcept;
+[[nodiscard]] std::string formatStatement(const char* format, ...) noexcept;
+
+// Formats a statement and runs it on the cursor.
+#if defined(__GNUC__)
+__attribute__((format(printf, 3, 4)))
+#endif
+[[nodiscard]] RC openCursor(DbSession& session, Cursor& cursor, const char* format, ...) noexcept;
 
 // A key value made safe for a place between single quotes of a statement:
-// quote, backslash and the other special bytes are escaped by the client
-// library for the open connection. Plain values come back unchanged.
-std::string sqlValue(std::string_view value);
+// quote, backslash, NUL and the other special bytes are escaped by the
+// client library for the open connection. Plain values come back unchanged.
+[[nodiscard]] std::string sqlValue(DbSession& session, std::string_view value);
 
 // True for a schema name that may be written into a statement unquoted:
 // 1 to 20 letters, digits, "_" and "$".
-bool isPlainIdentifier(std::string_view name) noexcept;
+[[nodiscard]] bool isPlainIdentifier(std::string_view name) noexcept;
 
-// The cursor shared by all single-row lookups.
-Cursor& lookupCursor() noexcept;
-
-// Runs the statement in statementText on the lookup cursor, fetches one row
-// and hands it to copy when there is one. Returns the statement's RC when
-// it fails, else the fetch's RC (0 with a row, 1032 without).
+// A single-row lookup: runs the statement on a lookup cursor of its own,
+// fetches one row and hands it to copy when there is one. Returns the
+// statement's RC when it fails, else the fetch's RC (0 with a row, 1032
+// without).
 template <typename CopyRow>
-RC readSingleRow(CopyRow&& copy) noexcept {
-  Cursor& cursor = lookupCursor();
-  cursor.statement = statementText();
-  const RC executed = dbExecute(cursor);
+[[nodiscard]] RC readSingleRow(DbSession& session, std::string statement, CopyRow&& copy) noexcept {
+  Cursor lookup;
+  const RC executed = dbExecute(session, lookup, std::move(statement));
   if (executed != RC_OK) return executed;
   Row row;
-  const RC fetched = dbFetch(cursor, row);
+  const RC fetched = dbFetch(lookup, row);
   if (fetched == RC_OK) copy(row);
-  dbCloseCursor(cursor);
+  dbCloseCursor(lookup);
   return fetched;
 }
-
-// Formats a statement into statementText and runs it on the cursor.
-#if defined(__GNUC__)
-__attribute__((format(printf, 2, 3)))
-#endif
-RC openCursor(Cursor& cursor, const char* format, ...) noexcept;
 
 }  // namespace sstrxv

@@ -1,5 +1,8 @@
 #include "db/session.h"
 
+#include <errmsg.h>
+#include <mysql.h>
+
 #include <cstdlib>
 #include <string>
 
@@ -9,13 +12,9 @@
 
 namespace sstrxv {
 
-DbSession& dbSession() noexcept {
-  static DbSession session;
-  return session;
-}
+void ConnectionClose::operator()(st_mysql* connection) const noexcept { mysql_close(connection); }
 
-RC dbConnect() noexcept {
-  DbSession& session = dbSession();
+RC dbConnect(DbSession& session) noexcept {
   session.host.clear();
   session.user.clear();
   session.password.clear();
@@ -25,15 +24,14 @@ RC dbConnect() noexcept {
   session.user.assign(readSetting("", "LOGIN", 0, kSettingsFilePath).settingValue.view());
   session.password.assign(readSetting("", "PASS", 0, kSettingsFilePath).settingValue.view());
 
-  const RC rc = dbOpenSession(session.user.view(), session.password.view(), session.host.view(),
+  const RC rc = dbOpenSession(session, session.user.view(), session.password.view(), session.host.view(),
                               kDatabaseName);
   if (rc != RC_OK) logMessage("Datenbankverbindung fehlgeschlagen, Fehler: %d", static_cast<int>(rc));
   return rc;
 }
 
-RC dbOpenSession(std::string_view user, std::string_view password, std::string_view host,
-                 std::string_view database) noexcept {
-  DbSession& session = dbSession();
+RC dbOpenSession(DbSession& session, std::string_view user, std::string_view password,
+                 std::string_view host, std::string_view database) noexcept {
   session.connection.reset();  // a reconnection never leaves the old connection open
   try {
     Connection connection(mysql_init(nullptr));
@@ -57,18 +55,17 @@ RC dbOpenSession(std::string_view user, std::string_view password, std::string_v
     return CR_OUT_OF_MEMORY;
   }
   Cursor cursor;
-  cursor.statement = "SET AUTOCOMMIT = 0";
-  dbExecute(cursor);  // a failure leaves the server's default commit mode
+  // a failure leaves the server's default commit mode
+  static_cast<void>(dbExecute(session, cursor, "SET AUTOCOMMIT = 0"));
   return RC_OK;
 }
 
-int dbReconnect() noexcept {
-  DbSession& session = dbSession();
+int dbReconnect(DbSession& session) noexcept {
   for (long attempt = 1; attempt <= kReconnectAttempts; ++attempt) {
-    dbDisconnect();
+    dbDisconnect(session);
     logMessage("%ld. Versuch zur Wiederherstellung der Datenbankverbindung!", attempt);
-    const RC rc = dbOpenSession(session.user.view(), session.password.view(), session.host.view(),
-                                kDatabaseName);
+    const RC rc = dbOpenSession(session, session.user.view(), session.password.view(),
+                                session.host.view(), kDatabaseName);
     if (rc == RC_OK) {
       writeLog("Die Verbindung zur Datenbank wurde wiederhergestellt!");
       return 1;
@@ -79,33 +76,31 @@ int dbReconnect() noexcept {
   return 0;
 }
 
-int dbDisconnect() noexcept {
-  dbSession().connection.reset();
-  return 0;
-}
+void dbDisconnect(DbSession& session) noexcept { session.connection.reset(); }
 
-int dbSetSchema(std::string_view schema) noexcept {
-  const std::string statement =
+int dbSetSchema(DbSession& session, std::string_view schema) noexcept {
+  std::string statement =
       formatText("ALTER SESSION SET CURRENT_SCHEMA=%.*s", static_cast<int>(schema.size()), schema.data());
   if (statement.size() >= 200) std::exit(1);
   Cursor cursor;
-  cursor.statement = statement;
-  if (dbExecute(cursor) != RC_OK) return 0;
+  if (dbExecute(session, cursor, std::move(statement)) != RC_OK) return 0;
   Row row;
   const RC fetched = dbFetch(cursor, row);
   dbCloseCursor(cursor);
   return fetched == RC_OK ? 1 : 0;
 }
 
-RC readProductVersion(std::string_view pattern, double& version) noexcept {
+RC readProductVersion(DbSession& session, std::string_view pattern, double& version) noexcept {
   version = 0.0;
-  formatStatement("SELECT MAX(COALESCE(LIZVER, '00.00')) FROM   MVSYSTEM.MVS110LIZ WHERE  LIZPRD LIKE '%s'",
-                  sqlValue(pattern).c_str());
-  return readSingleRow([&](const Row& row) {
-    if (row[0] == nullptr) return;
-    std::string text(row[0]);
-    version = leadingNumber(trimRight(text));
-  });
+  return readSingleRow(
+      session,
+      formatStatement("SELECT MAX(COALESCE(LIZVER, '00.00')) FROM   MVSYSTEM.MVS110LIZ WHERE  LIZPRD LIKE '%s'",
+                      sqlValue(session, pattern).c_str()),
+      [&](const Row& row) {
+        if (row[0].isNull()) return;
+        std::string text(row[0].view());
+        version = leadingNumber(trimRight(text));
+      });
 }
 
 }  // namespace sstrxv

@@ -2,29 +2,29 @@
 // and the product-version lookup.
 #pragma once
 
-#include <mysql.h>
-
 #include <memory>
 #include <string_view>
 
 #include "db/runtime.h"
 #include "support/text.h"
 
+struct st_mysql;  // the client library's connection handle
+
 namespace sstrxv {
 
 struct ConnectionClose {
-  void operator()(MYSQL* connection) const noexcept { mysql_close(connection); }
+  void operator()(st_mysql* connection) const noexcept;
 };
-using Connection = std::unique_ptr<MYSQL, ConnectionClose>;
+using Connection = std::unique_ptr<st_mysql, ConnectionClose>;
 
+// The session of one run: created by the driver and passed to everything
+// that talks to the database.
 struct DbSession {
   Connection connection;     // empty when not connected
   BoundedText host{200};     // NET8; empty: the client library's default host
   BoundedText user{200};     // LOGIN
   BoundedText password{200}; // PASS
 };
-
-DbSession& dbSession() noexcept;
 
 inline constexpr std::string_view kDatabaseName = "MVSYSTEM";
 inline constexpr std::string_view kProductPattern = "5817-002%";
@@ -33,19 +33,19 @@ inline constexpr int kReconnectAttempts = 5;
 
 // Reads the credentials from the settings file and opens the session.
 // Returns 0 or the error number of the failed connect.
-RC dbConnect() noexcept;
+[[nodiscard]] RC dbConnect(DbSession& session) noexcept;
 // Opens a fresh connection in manual-commit mode. Returns 0 or the client
 // library's error number.
-RC dbOpenSession(std::string_view user, std::string_view password, std::string_view host,
-                 std::string_view database) noexcept;
+[[nodiscard]] RC dbOpenSession(DbSession& session, std::string_view user, std::string_view password,
+                               std::string_view host, std::string_view database) noexcept;
 // Five attempts with the stored credentials, a minute apart. Returns 1 when
 // a connection was re-established, 0 after five failed attempts.
-int dbReconnect() noexcept;
-// Closes the connection; always 0.
-int dbDisconnect() noexcept;
+[[nodiscard]] int dbReconnect(DbSession& session) noexcept;
+// Closes the connection.
+void dbDisconnect(DbSession& session) noexcept;
 // Sends the schema switch statement; 1 when it ran and delivered a row.
-int dbSetSchema(std::string_view schema) noexcept;
+int dbSetSchema(DbSession& session, std::string_view schema) noexcept;
 // The highest product release matching the LIKE pattern; 0.0 when none.
-RC readProductVersion(std::string_view pattern, double& version) noexcept;
+RC readProductVersion(DbSession& session, std::string_view pattern, double& version) noexcept;
 
 }  // namespace sstrxv

@@ -9,7 +9,6 @@
 #include "export/terminal/terminal.h"
 #include "support/log.h"
 #include "support/platform.h"
-#include "support/run_state.h"
 
 namespace sstrxv {
 
@@ -69,25 +68,25 @@ std::string_view usageText() noexcept {
          "\n";
 }
 
-int runAttempts(Writer writer) noexcept {
-  const char* fileType = runState().FileType.c_str();
+int runAttempts(RunState& run, Writer writer) noexcept {
+  const char* fileType = run.FileType.c_str();
   for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
-    const int result = writer();
+    const int result = writer(run.exportContext);
     if (result == WRITER_OK) {
       logMessage("Die Schnittstellendatei vom Dateityp '%s' wurde erstellt!", fileType);
-      dbDisconnect();
+      dbDisconnect(run.session);
       return EXIT_DONE;
     }
     if (attempt == kMaxAttempts) {
       logMessage("Die Schnittstellendatei vom Dateityp '%s' konnte nicht erstellt werden!", fileType);
-      dbDisconnect();
+      dbDisconnect(run.session);
       return EXIT_FAILED;
     }
-    if (result == WRITER_DB_ERROR && dbReconnect() == 0) {
+    if (result == WRITER_DB_ERROR && dbReconnect(run.session) == 0) {
       logMessage(
           "Die Schnittstellendatei vom Dateityp '%s' konnte auf Grund von DB-Verbindungproblemen nicht erstellt werden.",
           fileType);
-      dbDisconnect();
+      dbDisconnect(run.session);
       return EXIT_FAILED;
     }
     platform::pauseMilliseconds(kAttemptPauseMs);
@@ -96,8 +95,6 @@ int runAttempts(Writer writer) noexcept {
 }
 
 int runProgram(int argc, const char* const* argv) noexcept {
-  RunState& run = runState();
-  run.DebugFlag = 0;
   std::setlocale(LC_NUMERIC, "C");
 
   if (argc < 3) {
@@ -106,32 +103,38 @@ int runProgram(int argc, const char* const* argv) noexcept {
     std::fflush(stdout);
     return EXIT_USAGE;
   }
+  int debugFlag = 0;
   if (argc == 4 && (std::string_view(argv[3]) == "/d" || std::string_view(argv[3]) == "/D")) {
-    run.DebugFlag = 1;
+    debugFlag = 1;
   }
 
-  if (dbConnect() != RC_OK && dbReconnect() == 0) return EXIT_FAILED;
+  RunState run;
+  run.log.DebugFlag = debugFlag;
+  configureLog(run.log);
 
-  run.currentSchema.assign("MELVARION");
+  if (dbConnect(run.session) != RC_OK && dbReconnect(run.session) == 0) return EXIT_FAILED;
+
+  ExportContext& context = run.exportContext;
+  context.currentSchema.assign(kDefaultSchema);
   run.FileType.assign(argv[2]);
   upperCase(run.FileType.text());
   try {
-    run.interfaceFilePath = argv[1];
+    context.interfaceFilePath = argv[1];
   } catch (...) {
-    dbDisconnect();
+    dbDisconnect(run.session);
     return EXIT_FAILED;
   }
-  readProductVersion(kProductPattern, run.productVersion);
+  readProductVersion(run.session, kProductPattern, context.productVersion);
 
   const Writer writer = findWriter(run.FileType.view());
   if (writer == nullptr) {
     // A 14-character key that matches no code names a selective run, which
     // this build does not offer: it is refused like any unknown file type.
     logMessage("Error: Dateityp '%s' ungueltig !", run.FileType.c_str());
-    dbDisconnect();
+    dbDisconnect(run.session);
     return EXIT_USAGE;
   }
-  return runAttempts(writer);
+  return runAttempts(run, writer);
 }
 
 }  // namespace sstrxv

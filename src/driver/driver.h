@@ -5,7 +5,11 @@
 #include <array>
 #include <string_view>
 
+#include "db/session.h"
+#include "export/context.h"
 #include "export/frame.h"
+#include "support/log.h"
+#include "support/text.h"
 
 namespace sstrxv {
 
@@ -16,6 +20,15 @@ inline constexpr int EXIT_FAILED = 99;
 inline constexpr int kMaxAttempts = 5;
 inline constexpr unsigned long kAttemptPauseMs = 10000;
 
+// The state of one run, created by runProgram and passed down: the log's
+// settings, the file type, the session and what the writers read.
+struct RunState {
+  LogSettings log;           // DebugFlag, logPath, oldLogPath
+  BoundedText FileType{14};  // first 14 characters of argument 2, upper-cased
+  DbSession session;
+  ExportContext exportContext{session};  // interfaceFilePath, currentSchema, productVersion
+};
+
 struct DispatchEntry {
   std::string_view code;
   Writer writer;  // nullptr: not available in this build
@@ -25,16 +38,16 @@ struct DispatchEntry {
 extern const std::array<DispatchEntry, 12> kDispatchTable;
 
 // The writer for a file type, or nullptr when no code matches.
-Writer findWriter(std::string_view fileType) noexcept;
+[[nodiscard]] Writer findWriter(std::string_view fileType) noexcept;
 
 // The banner and the usage text, as printed for too few arguments.
 std::string_view usageText() noexcept;
 
 // Runs the writer up to five times; returns the exit code. Logs the final
 // message and disconnects.
-int runAttempts(Writer writer) noexcept;
+[[nodiscard]] int runAttempts(RunState& run, Writer writer) noexcept;
 
 // The whole program; returns the exit code.
-int runProgram(int argc, const char* const* argv) noexcept;
+[[nodiscard]] int runProgram(int argc, const char* const* argv) noexcept;
 
 }  // namespace sstrxv

@@ -2,49 +2,108 @@
 
 #include "db/session.h"
 #include "support/log.h"
-#include "support/run_state.h"
 
 namespace sstrxv {
 namespace {
 
-Cursor& tenantCursor() noexcept {
-  static Cursor cursor;
-  return cursor;
+// What producing the rows came to.
+enum class Produced {
+  kFirstCursorFailed,  // logged; the frame ends without closing message
+  kFailed,             // logged; the file is closed as failed
+  kDone,
+};
+
+// Points the context at the tenant being walked for as long as the walk runs.
+class WalkedTenant {
+ public:
+  explicit WalkedTenant(ExportContext& context) noexcept : context_(context), previous_(context.tenant) {
+    context_.tenant = &tenant_;
+  }
+  ~WalkedTenant() { context_.tenant = previous_; }
+  WalkedTenant(const WalkedTenant&) = delete;
+  WalkedTenant& operator=(const WalkedTenant&) = delete;
+  Tenant& tenant() noexcept { return tenant_; }
+
+ private:
+  ExportContext& context_;
+  const Tenant* previous_;
+  Tenant tenant_;
+};
+
+// One tenant: schema switch, tenant message, the writer's rows. Returns
+// false after a failure.
+bool exportTenant(ExportContext& context, const TenantMessage& message, WriterQuery& query,
+                  const Tenant& tenant, InterfaceFile& file) noexcept {
+  // The schema name is written unquoted into every statement: only a
+  // plain identifier may get there.
+  const bool plainSchema = isPlainIdentifier(tenant.schemaName.view());
+  // The server rejects the switch; the statements name the schema instead.
+  if (plainSchema) dbSetSchema(context.session, tenant.schemaName.view());
+  context.currentSchema.assign(tenant.schemaName.view());
+  logMessage(message, context.schema(), tenant.licenceNumber.c_str(), tenant.tenantNumber.c_str());
+  if (!plainSchema) {
+    logMessage("Ungueltiger Schemaname: %s", tenant.schemaName.c_str());
+    logDbFailure(query.openName(), RC_FAILED);
+    return false;
+  }
+  query.beginTenant(context);
+  bool ok = false;
+  if (const RC opened = query.open(context); opened != RC_OK) {
+    logDbFailure(query.openName(), opened);
+  } else {
+    ok = query.produceLines(context, file);
+  }
+  query.endTenant(context);
+  return ok;
 }
 
-// Walks the tenants: per tenant the schema switch, the tenant message and
-// the writer's rows. The first failure ends the walk. Returns false then.
-bool walkTenants(const WriterTexts& texts, WriterQuery& query, InterfaceFile& file) noexcept {
-  RunState& run = runState();
-  Tenant& tenant = currentTenant();
+// The tenant walk. The first failure ends it.
+Produced walkTenants(ExportContext& context, const TenantMessage& message, WriterQuery& query,
+                     InterfaceFile& file) noexcept {
+  Cursor tenantCursor;
+  if (const RC opened = SQLOpenMvs112Mnd(context.session, tenantCursor); opened != RC_OK) {
+    logDbFailure("SQLOpenMvs112Mnd", opened);
+    return Produced::kFirstCursorFailed;
+  }
+  WalkedTenant walked(context);
+  Produced result = Produced::kDone;
   for (;;) {
+    Tenant& tenant = walked.tenant();
     tenant.clear();
-    const RC fetched = SQLFetchMvs112Mnd(tenant);
-    if (fetched == RC_NO_MORE_ROWS) return true;
+    const RC fetched = SQLFetchMvs112Mnd(tenantCursor, tenant);
+    if (fetched == RC_NO_MORE_ROWS) break;
     if (fetched != RC_OK) {
       logDbFailure("SQLFetchMvs112Mnd", fetched);
-      return false;
+      result = Produced::kFailed;
+      break;
     }
-    // The schema name is written unquoted into every statement: only a
-    // plain identifier may get there.
-    const bool plainSchema = isPlainIdentifier(tenant.schemaName.view());
-    // The server rejects the switch; the statements name the schema instead.
-    if (plainSchema) dbSetSchema(tenant.schemaName.view());
-    run.currentSchema.assign(tenant.schemaName.view());
-    logMessage(texts.tenant, run.currentSchema.c_str(), tenant.licenceNumber.c_str(),
-               tenant.tenantNumber.c_str());
-    if (!plainSchema) {
-      logMessage("Ungueltiger Schemaname: %s", tenant.schemaName.c_str());
-      logDbFailure(query.openName(), RC_FAILED);
-      return false;
+    if (!exportTenant(context, message, query, tenant, file)) {
+      result = Produced::kFailed;
+      break;
     }
-    const RC opened = query.open();
-    if (opened != RC_OK) {
-      logDbFailure(query.openName(), opened);
-      return false;
-    }
-    if (!query.produceLines(file)) return false;
   }
+  SQLCloseMvs112Mnd(tenantCursor);
+  return result;
+}
+
+// The writer's own cursor over the system schema.
+Produced readRows(ExportContext& context, WriterQuery& query, InterfaceFile& file) noexcept {
+  if (const RC opened = query.open(context); opened != RC_OK) {
+    logDbFailure(query.openName(), opened);
+    return Produced::kFirstCursorFailed;
+  }
+  return query.produceLines(context, file) ? Produced::kDone : Produced::kFailed;
+}
+
+// Closes the file and logs the closing message. A file that could not be
+// written whole must not pass as written.
+int finish(InterfaceFile&& file, const std::string& path, Produced produced) noexcept {
+  const bool ok = produced == Produced::kDone;
+  const bool written = std::move(file).close();
+  if (!written) logMessage("Schreiben der Datei %s fehlgeschlagen", path.c_str());
+  logMessage(ok && written ? "Import %s fertig." : "Import %s fehlgeschlagen.", path.c_str());
+  if (!ok) return WRITER_DB_ERROR;
+  return written ? WRITER_OK : WRITER_FILE_ERROR;
 }
 
 }  // namespace
@@ -56,26 +115,21 @@ void Tenant::clear() noexcept {
   location.clear();
 }
 
-Tenant& currentTenant() noexcept {
-  static Tenant tenant;
-  return tenant;
-}
-
 void logDbFailure(const char* operation, RC rc) noexcept {
   logMessage("Fehler in Fkt. %s(). RC: %ld", operation, rc);
 }
 
-bool WriterQuery::produceLines(InterfaceFile& file) noexcept {
+bool WriterQuery::produceLines(ExportContext& context, InterfaceFile& file) noexcept {
   bool ok = true;
   for (;;) {
-    const RC fetched = fetch();
+    const RC fetched = fetch(context);
     if (fetched == RC_NO_MORE_ROWS) break;
     if (fetched != RC_OK) {
-      logDbFailure(fetchName_, fetched);
+      reportFetchFailure(fetched);
       ok = false;
       break;
     }
-    if (!writeRow(file)) {
+    if (!writeRow(context, file)) {
       ok = false;
       break;
     }
@@ -84,57 +138,54 @@ bool WriterQuery::produceLines(InterfaceFile& file) noexcept {
   return ok;
 }
 
-int runWriter(const WriterTexts& texts, WriterQuery& query) noexcept {
-  const std::string& path = runState().interfaceFilePath;
-  InterfaceFile file;
-  if (!file.create(path)) {
+int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query) noexcept {
+  OutputTarget target;
+  try {
+    target.path = context.interfaceFilePath;
+  } catch (...) {
+    return WRITER_NO_MEMORY;
+  }
+  return runWriter(context, texts, query, target);
+}
+
+int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query,
+              const OutputTarget& target) noexcept {
+  const std::string& path = target.path;
+  std::optional<InterfaceFile> file =
+      target.append ? InterfaceFile::openForAppending(path) : InterfaceFile::create(path);
+  if (!file) {
     logMessage(texts.openFailure, path.c_str());
     return WRITER_FILE_ERROR;
   }
-  logMessage(texts.start, path.c_str());
+  logMessage(texts.start, path.c_str(), target.key.c_str());
+  query.afterStart(context);
 
-  bool ok = true;
-  if (texts.tenant != nullptr) {
-    const RC opened = SQLOpenMvs112Mnd();
-    if (opened != RC_OK) {
-      logDbFailure("SQLOpenMvs112Mnd", opened);
-      return WRITER_DB_ERROR;
-    }
-    ok = walkTenants(texts, query, file);
-    SQLCloseMvs112Mnd();
-  } else {
-    const RC opened = query.open();
-    if (opened != RC_OK) {
-      logDbFailure(query.openName(), opened);
-      return WRITER_DB_ERROR;
-    }
-    ok = query.produceLines(file);
+  const Produced produced = texts.tenant ? walkTenants(context, *texts.tenant, query, *file)
+                                         : readRows(context, query, *file);
+  if (produced == Produced::kFirstCursorFailed) {
+    static_cast<void>(std::move(*file).close());
+    return WRITER_DB_ERROR;
   }
-  // A file that could not be written whole must not pass as written.
-  const bool written = file.close();
-  if (!written) logMessage("Schreiben der Datei %s fehlgeschlagen", path.c_str());
-  logMessage(ok && written ? "Import %s fertig." : "Import %s fehlgeschlagen.", path.c_str());
-  if (!ok) return WRITER_DB_ERROR;
-  return written ? WRITER_OK : WRITER_FILE_ERROR;
+  return finish(std::move(*file), path, produced);
 }
 
-RC SQLOpenMvs112Mnd() noexcept {
-  return openCursor(tenantCursor(), "%s",
+RC SQLOpenMvs112Mnd(DbSession& session, Cursor& tenantCursor) noexcept {
+  return openCursor(session, tenantCursor, "%s",
                     " SELECT  MNDLIZ, MNDNUM, MNDSCH, MNDSTO  FROM   mvsystem.mvs112mnd   WHERE MNDKON = 0 AND MNDSCH is not NULL ");
 }
 
-RC SQLFetchMvs112Mnd(Tenant& tenant) noexcept {
+RC SQLFetchMvs112Mnd(Cursor& tenantCursor, Tenant& tenant) noexcept {
   Row row;
-  const RC rc = dbFetch(tenantCursor(), row);
+  const RC rc = dbFetch(tenantCursor, row);
   if (rc != RC_OK) return rc;
   BoundedText* fields[] = {&tenant.licenceNumber, &tenant.tenantNumber, &tenant.schemaName,
                            &tenant.location};
   for (unsigned column = 0; column < 4; ++column) {
-    if (row[column] != nullptr) fields[column]->assign(row[column]);
+    if (const Value value = row[column]) fields[column]->assign(value.view());
   }
   return RC_OK;
 }
 
-RC SQLCloseMvs112Mnd() noexcept { return dbCloseCursor(tenantCursor()); }
+RC SQLCloseMvs112Mnd(Cursor& tenantCursor) noexcept { return dbCloseCursor(tenantCursor); }
 
 }  // namespace sstrxv

@@ -3,9 +3,14 @@
 // tenants for file types whose data lives in the tenant schemas.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "db/runtime.h"
+#include "export/context.h"
 #include "export/interface_file.h"
 #include "export/record.h"
+#include "support/log.h"
 #include "support/text.h"
 
 namespace sstrxv {
@@ -17,34 +22,37 @@ enum WriterResult : int {
   WRITER_NO_MEMORY = 3,
 };
 
-// A writer as the driver calls it.
-using Writer = int (*)() noexcept;
+// A whole-file writer as the driver calls it.
+using Writer = int (*)(ExportContext& context) noexcept;
 
-// One row of the system tenant table. The values are kept whole (up to the
-// longest name the server allows) because they are keys of further
-// statements; the lines cut them to their fields.
-struct Tenant {
-  static constexpr std::size_t kCapacity = 64;
-  BoundedText licenceNumber{kCapacity};  // MNDLIZ
-  BoundedText tenantNumber{kCapacity};   // MNDNUM
-  BoundedText schemaName{kCapacity};     // MNDSCH; checked before it is used
-  BoundedText location{kCapacity};       // MNDSTO
-  void clear() noexcept;
-};
+using PathMessage = MessageFormat<1>;
+using StartMessage = MessageFormat<1, 2>;  // the path, and a selective writer's key
+using TenantMessage = MessageFormat<3>;    // schema, licence number, tenant number
 
-Tenant& currentTenant() noexcept;
+inline constexpr TenantMessage kTenantMessage = "Schema:%s Lizenz:%s Mandant:%s";
 
 // The frame messages of one writer.
 struct WriterTexts {
-  const char* openFailure = "Oeffnen der Datei %s fehlgeschlagen";
-  const char* start = "Importdatei : %s fuellen...";
-  const char* tenant = nullptr;  // set: the writer walks the tenants
+  PathMessage openFailure = "Oeffnen der Datei %s fehlgeschlagen";
+  StartMessage start = "Importdatei : %s fuellen...";
+  std::optional<TenantMessage> tenant = std::nullopt;  // set: the writer walks the tenants
 };
 
-inline constexpr const char* kTenantMessage = "Schema:%s Lizenz:%s Mandant:%s";
+// Where the lines go. Whole-file writers recreate the command line's path;
+// the selective writers recreate their own file on the first call of the
+// process and append to it on every later call.
+struct OutputTarget {
+  std::string path;
+  bool append = false;
+  std::string key;  // second text of the start message (selective writers)
+};
+
+// Logs "Fehler in Fkt. <operation>(). RC: <rc>".
+void logDbFailure(const char* operation, RC rc) noexcept;
 
 // How a writer reads its rows and turns them into lines. The frame calls
-// open once (per tenant inside the tenant loop) and then produceLines.
+// open once (per tenant inside the tenant loop) and then produceLines; the
+// hooks let a writer add its own steps at fixed points of the frame.
 class WriterQuery {
  public:
   WriterQuery(const char* openName, const char* fetchName) noexcept
@@ -54,18 +62,26 @@ class WriterQuery {
   WriterQuery& operator=(const WriterQuery&) = delete;
 
   // Formats and runs the writer's statement.
-  virtual RC open() noexcept = 0;
+  [[nodiscard]] virtual RC open(ExportContext& context) noexcept = 0;
   // Clears the record and fetches the next row into it.
-  virtual RC fetch() noexcept = 0;
+  [[nodiscard]] virtual RC fetch(ExportContext& context) noexcept = 0;
   virtual void close() noexcept = 0;
   // The steps for one fetched row, ending with its line. Returns false
   // after a failure, which it has logged; the row loop then stops.
-  virtual bool writeRow(InterfaceFile& file) noexcept = 0;
+  [[nodiscard]] virtual bool writeRow(ExportContext& context, InterfaceFile& file) noexcept = 0;
 
   // The row loop: fetch, write, until the rows are exhausted or a failure
   // ends it; then the cursor is closed. Returns false after a failure.
-  // Writers with nested cursors replace it.
-  virtual bool produceLines(InterfaceFile& file) noexcept;
+  [[nodiscard]] virtual bool produceLines(ExportContext& context, InterfaceFile& file) noexcept;
+
+  // After the start message, before the first cursor is opened.
+  virtual void afterStart(ExportContext&) noexcept {}
+  // Inside the tenant walk: after the tenant message, before the writer's
+  // cursor is opened; and after the tenant's rows (also after a failure).
+  virtual void beginTenant(ExportContext&) noexcept {}
+  virtual void endTenant(ExportContext&) noexcept {}
+  // Reports a failed fetch of the writer's cursor.
+  virtual void reportFetchFailure(RC rc) noexcept { logDbFailure(fetchName_, rc); }
 
   [[nodiscard]] const char* openName() const noexcept { return openName_; }
   [[nodiscard]] const char* fetchName() const noexcept { return fetchName_; }
@@ -84,7 +100,7 @@ class RecordQuery : public WriterQuery {
   RecordQuery(const char* openName, const char* fetchName, const LineFormat<N>& format)
       : WriterQuery(openName, fetchName), record_(format) {}
 
-  RC fetch() noexcept override {
+  RC fetch(ExportContext&) noexcept override {
     record_.clear();
     Row row;
     const RC rc = dbFetch(cursor_, row);
@@ -92,7 +108,7 @@ class RecordQuery : public WriterQuery {
     return rc;
   }
   void close() noexcept override { dbCloseCursor(cursor_); }
-  bool writeRow(InterfaceFile& file) noexcept override {
+  bool writeRow(ExportContext&, InterfaceFile& file) noexcept override {
     file.write(record_);
     return true;
   }
@@ -102,25 +118,26 @@ class RecordQuery : public WriterQuery {
   virtual void copyRow(const Row& row) { record_.copyAllColumns(row); }
 
   // The licence and tenant number of the tenant being walked into their fields.
-  void copyTenant(std::size_t licenceField, std::size_t tenantField) {
-    const Tenant& tenant = currentTenant();
-    record_[licenceField].assign(tenant.licenceNumber.view());
-    record_[tenantField].assign(tenant.tenantNumber.view());
+  void copyTenant(const ExportContext& context, std::size_t licenceField, std::size_t tenantField) {
+    if (context.tenant == nullptr) return;
+    record_[licenceField].assign(context.tenant->licenceNumber.view());
+    record_[tenantField].assign(context.tenant->tenantNumber.view());
   }
 
   Cursor cursor_;
   Record<N> record_;
 };
 
-// Logs "Fehler in Fkt. <operation>(). RC: <rc>".
-void logDbFailure(const char* operation, RC rc) noexcept;
-
-// Runs one whole-file writer into interfaceFilePath; returns its writerResult.
-int runWriter(const WriterTexts& texts, WriterQuery& query) noexcept;
+// Runs one whole-file writer into the context's interfaceFilePath; returns
+// its writerResult.
+[[nodiscard]] int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query) noexcept;
+// The same into another output (the selective writers' files).
+[[nodiscard]] int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query,
+                            const OutputTarget& target) noexcept;
 
 // The tenant cursor.
-RC SQLOpenMvs112Mnd() noexcept;
-RC SQLFetchMvs112Mnd(Tenant& tenant) noexcept;
-RC SQLCloseMvs112Mnd() noexcept;
+[[nodiscard]] RC SQLOpenMvs112Mnd(DbSession& session, Cursor& tenantCursor) noexcept;
+[[nodiscard]] RC SQLFetchMvs112Mnd(Cursor& tenantCursor, Tenant& tenant) noexcept;
+RC SQLCloseMvs112Mnd(Cursor& tenantCursor) noexcept;
 
 }  // namespace sstrxv

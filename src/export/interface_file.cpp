@@ -7,30 +7,37 @@ namespace {
 constexpr std::size_t kWriteBufferBytes = 1 << 18;
 }
 
-bool InterfaceFile::create(const std::string& path) noexcept {
+std::optional<InterfaceFile> InterfaceFile::create(const std::string& path) noexcept {
   std::remove(platform::nativePath(path).c_str());
   return open(path, "w");
 }
 
-bool InterfaceFile::openForAppending(const std::string& path) noexcept { return open(path, "a"); }
-
-bool InterfaceFile::open(const std::string& path, const char* mode) noexcept {
-  close();
-  writeFailed_ = false;
-  try {
-    file_.reset(std::fopen(platform::nativePath(path).c_str(), mode));
-    if (!file_) return false;
-    buffer_.resize(kWriteBufferBytes);
-    line_.reserve(1024);
-  } catch (...) {
-    return file_ != nullptr;
-  }
-  std::setvbuf(file_.get(), buffer_.data(), _IOFBF, buffer_.size());
-  return true;
+std::optional<InterfaceFile> InterfaceFile::openForAppending(const std::string& path) noexcept {
+  return open(path, "a");
 }
 
-bool InterfaceFile::close() noexcept {
-  if (!file_) return !writeFailed_;
+std::optional<InterfaceFile> InterfaceFile::open(const std::string& path, const char* mode) noexcept {
+  try {
+    InterfaceFile file;
+    file.buffer_.resize(kWriteBufferBytes);
+    file.line_.reserve(1024);
+    file.file_.reset(std::fopen(platform::nativePath(path).c_str(), mode));
+    if (!file.file_) return std::nullopt;
+    std::setvbuf(file.file_.get(), file.buffer_.data(), _IOFBF, file.buffer_.size());
+    return file;
+  } catch (...) {
+    return std::nullopt;  // no memory for the buffers
+  }
+}
+
+void InterfaceFile::writeLine() noexcept {
+  if (!file_ || std::fwrite(line_.data(), 1, line_.size(), file_.get()) != line_.size()) {
+    writeFailed_ = true;
+  }
+}
+
+bool InterfaceFile::close() && noexcept {
+  if (!file_) return false;  // closed before
   if (std::fclose(file_.release()) != 0) writeFailed_ = true;
   return !writeFailed_;
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "db/runtime.h"
 #include "support/text.h"
@@ -25,7 +26,10 @@ constexpr FieldFormat field(std::size_t width, std::size_t capacity) { return {w
 template <std::size_t N>
 using LineFormat = std::array<FieldFormat, N>;
 
-// Marks a select-list column that has no field of its own in the record.
+// Where each select-list column of a statement goes: column i into field
+// fieldOfColumn[i], or nowhere (kNoField).
+template <std::size_t M>
+using ColumnFields = std::array<int, M>;
 inline constexpr int kNoField = -1;
 
 // Appends one interface-file line to `line`: each value left-aligned and
@@ -49,11 +53,11 @@ class Record {
   // The copy rule: column i of the row goes whole into field fieldOfColumn[i]
   // (cut to the field's capacity); a NULL column leaves its field as it was.
   template <std::size_t M>
-  void copyColumns(const Row& row, const std::array<int, M>& fieldOfColumn) {
+  void copyColumns(const Row& row, const ColumnFields<M>& fieldOfColumn) {
     for (std::size_t column = 0; column < M; ++column) {
-      const char* value = row[static_cast<unsigned>(column)];
-      if (value != nullptr && fieldOfColumn[column] != kNoField) {
-        fields_[static_cast<std::size_t>(fieldOfColumn[column])].assign(value);
+      const Value value = row[static_cast<unsigned>(column)];
+      if (value && fieldOfColumn[column] != kNoField) {
+        fields_[static_cast<std::size_t>(fieldOfColumn[column])].assign(value.view());
       }
     }
   }
@@ -61,7 +65,7 @@ class Record {
   // Columns 0..N-1 of the row into fields 0..N-1.
   void copyAllColumns(const Row& row) {
     for (std::size_t i = 0; i < N; ++i) {
-      if (const char* value = row[static_cast<unsigned>(i)]) fields_[i].assign(value);
+      if (const Value value = row[static_cast<unsigned>(i)]) fields_[i].assign(value.view());
     }
   }
 
@@ -74,7 +78,7 @@ class Record {
     }(std::make_index_sequence<N>{});
   }
 
-  const LineFormat<N>& format_;
+  LineFormat<N> format_;  // a copy: a record never outlives its format
   std::array<BoundedText, N> fields_;
 };
 

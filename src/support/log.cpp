@@ -4,9 +4,10 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "support/platform.h"
-#include "support/run_state.h"
+#include "support/text.h"
 
 namespace sstrxv {
 namespace {
@@ -15,6 +16,12 @@ struct FileCloser {
   void operator()(std::FILE* file) const noexcept { std::fclose(file); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// The log's settings: its own, nothing of the run it reports on.
+LogSettings& settings() noexcept {
+  static LogSettings current;
+  return current;
+}
 
 File openForAppending(const std::string& path) {
   return File(std::fopen(platform::nativePath(path).c_str(), "a"));
@@ -25,17 +32,22 @@ void toStandardError(const std::string& line) {
   std::fflush(stderr);
 }
 
+void logFormatV(const char* format, std::va_list args) noexcept {
+  std::string messageText;
+  appendFormatV(messageText, format, args);
+  writeLog(messageText);
+}
+
 }  // namespace
 
-RunState& runState() noexcept {
-  static RunState state;
-  return state;
+LogSettings configureLog(LogSettings next) noexcept {
+  return std::exchange(settings(), std::move(next));
 }
 
 void writeLog(std::string_view message) noexcept {
   try {
-    const RunState& run = runState();
-    if (run.DebugFlag == 1) {
+    const LogSettings& log = settings();
+    if (log.DebugFlag == 1) {
       std::fwrite(message.data(), 1, message.size(), stdout);
       std::fputc('\n', stdout);
       std::fflush(stdout);
@@ -46,19 +58,19 @@ void writeLog(std::string_view message) noexcept {
     line += message;
     line += '\n';
 
-    File log = openForAppending(run.logPath);
-    if (!log || std::fwrite(line.data(), 1, line.size(), log.get()) != line.size() ||
-        std::fflush(log.get()) != 0) {
+    File file = openForAppending(log.logPath);
+    if (!file || std::fwrite(line.data(), 1, line.size(), file.get()) != line.size() ||
+        std::fflush(file.get()) != 0) {
       toStandardError(line);
       return;
     }
-    const long position = std::ftell(log.get());
+    const long position = std::ftell(file.get());
     if (position > 0 && static_cast<std::uintmax_t>(position) > kLogRotationBytes) {
-      log.reset();
-      std::remove(platform::nativePath(run.oldLogPath).c_str());
-      std::rename(platform::nativePath(run.logPath).c_str(),
-                  platform::nativePath(run.oldLogPath).c_str());
-      log = openForAppending(run.logPath);  // creates the new, empty log
+      file.reset();
+      std::remove(platform::nativePath(log.oldLogPath).c_str());
+      std::rename(platform::nativePath(log.logPath).c_str(),
+                  platform::nativePath(log.oldLogPath).c_str());
+      file = openForAppending(log.logPath);  // creates the new, empty log
     }
   } catch (...) {
     // no memory for the line: nothing more can be done for this message
@@ -66,12 +78,19 @@ void writeLog(std::string_view message) noexcept {
 }
 
 void logMessage(const char* format, ...) noexcept {
-  std::string messageText;
   va_list args;
   va_start(args, format);
-  appendFormatV(messageText, format, args);
+  logFormatV(format, args);
   va_end(args);
-  writeLog(messageText);
 }
+
+namespace detail {
+void logCheckedMessage(const char* format, ...) noexcept {
+  va_list args;
+  va_start(args, format);
+  logFormatV(format, args);
+  va_end(args);
+}
+}  // namespace detail
 
 }  // namespace sstrxv

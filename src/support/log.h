@@ -3,11 +3,22 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace sstrxv {
 
 inline constexpr std::uintmax_t kLogRotationBytes = 10u * 1024u * 1024u;
+
+// The log's own settings, set once by the driver at start-up.
+struct LogSettings {
+  int DebugFlag = 0;  // 1: messages go to the console instead of the log
+  std::string logPath = "..\\..\\Melvarion_php\\log\\sstrxv.log";
+  std::string oldLogPath = "..\\..\\Melvarion_php\\log\\sstrxv.old";
+};
+
+// Replaces the log's settings; returns the previous ones.
+LogSettings configureLog(LogSettings settings) noexcept;
 
 // Writes one message. Never fails towards its caller: a message that cannot
 // reach the log file goes to standard error instead of being lost.
@@ -18,5 +29,42 @@ __attribute__((format(printf, 1, 2)))
 #endif
 // Formats a message (the shared message text) and writes it with writeLog.
 void logMessage(const char* format, ...) noexcept;
+
+// A message text kept apart from the call that logs it (the frame's
+// per-writer messages). It is checked when the program is compiled: it
+// holds between MinPlaces and MaxPlaces "%s" and no other conversion but
+// "%%". The caller passes MaxPlaces texts; a format with fewer places
+// leaves the last ones unused.
+template <int MinPlaces, int MaxPlaces = MinPlaces>
+class MessageFormat {
+ public:
+  // NOLINTNEXTLINE(google-explicit-constructor): written as a plain literal
+  consteval MessageFormat(const char* text) : text_(text) {
+    int places = 0;
+    for (const char* c = text; *c != '\0'; ++c) {
+      if (*c != '%') continue;
+      ++c;
+      if (*c == 's') ++places;
+      else if (*c != '%') throw "a message text may hold only %s and %%";
+    }
+    if (places < MinPlaces || places > MaxPlaces) throw "wrong number of %s in a message text";
+  }
+  [[nodiscard]] const char* text() const noexcept { return text_; }
+
+ private:
+  const char* text_;
+};
+
+namespace detail {
+// The format has been checked by MessageFormat; it is no literal here.
+void logCheckedMessage(const char* format, ...) noexcept;
+}  // namespace detail
+
+// Formats a checked message with its texts and writes it.
+template <int MinPlaces, int MaxPlaces, typename... Texts>
+  requires(sizeof...(Texts) == MaxPlaces)
+void logMessage(MessageFormat<MinPlaces, MaxPlaces> format, const Texts&... texts) noexcept {
+  detail::logCheckedMessage(format.text(), static_cast<const char*>(texts)...);
+}
 
 }  // namespace sstrxv

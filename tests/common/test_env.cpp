@@ -13,7 +13,7 @@
 
 #include "db/session.h"
 #include "support/cipher.h"
-#include "support/run_state.h"
+#include "support/log.h"
 
 namespace sstrxv::test {
 
@@ -145,15 +145,52 @@ std::vector<std::string> InstallLayout::logMessages() const {
   return messages;
 }
 
-int runWriterInProcess(InstallLayout& layout, Writer writer, const std::string& path) {
-  layout.enter();
-  runState().DebugFlag = 0;
-  runState().interfaceFilePath = path;
-  EXPECT_EQ(dbOpenSession(kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK);
-  const int result = writer();
-  dbDisconnect();
-  return result;
+ProgramSession::ProgramSession() {
+  configureLog(LogSettings{});
+  context.currentSchema.assign(kDefaultSchema);
+  reopen();
 }
+
+ProgramSession::~ProgramSession() { dbDisconnect(session); }
+
+void ProgramSession::reopen() {
+  EXPECT_EQ(dbOpenSession(session, kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK);
+}
+
+int runWriterInProcess(InstallLayout& layout, Writer writer, const std::string& path,
+                       double productVersion) {
+  layout.enter();
+  ProgramSession program;
+  program.context.interfaceFilePath = path;
+  program.context.productVersion = productVersion;
+  return writer(program.context);
+}
+
+namespace {
+
+// Every test of this suite needs the private server: without it the suite
+// stops at once with the reason, instead of each test waiting in the
+// program's reconnection pauses.
+class ServerCheck : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    MYSQL* connection = mysql_init(nullptr);
+    unsigned int timeout = 5;
+    mysql_options(connection, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    const bool reached = mysql_real_connect(connection, nullptr, "root", nullptr, nullptr, 0, nullptr, 0);
+    const std::string reason = reached ? "" : mysql_error(connection);
+    mysql_close(connection);
+    const char* socket = std::getenv("MYSQL_UNIX_PORT");
+    ASSERT_TRUE(reached) << "the private test server does not answer on "
+                         << (socket ? socket : "the default socket") << ": " << reason
+                         << "\nStart it with tests/db/testdb.sh start <build>/testdb, or run the suite through ctest.";
+  }
+};
+
+[[maybe_unused]] ::testing::Environment* const serverCheck =
+    ::testing::AddGlobalTestEnvironment(new ServerCheck);
+
+}  // namespace
 
 void WriterTest::SetUp() {
   db.reset();

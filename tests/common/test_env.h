@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "db/session.h"
 #include "export/frame.h"
 
 namespace sstrxv::test {
@@ -73,10 +74,25 @@ class InstallLayout {
 };
 
 // Runs one writer in this process, as the driver's attempt would: in the
-// layout's working directory, messages to the log, the given output path,
-// on a fresh session that is closed again afterwards. For failures, whose
-// retries would pause when the program runs as a process.
-int runWriterInProcess(InstallLayout& layout, Writer writer, const std::string& path);
+// layout's working directory, messages to the log, the given output path
+// and product release, on a fresh session that is closed again afterwards.
+// For failures, whose retries would pause when the program runs as a process.
+int runWriterInProcess(InstallLayout& layout, Writer writer, const std::string& path,
+                       double productVersion = 0.0);
+
+// A session of the program's user on the test server, with the context a
+// writer gets, for tests that drive the frame or the runtime themselves.
+struct ProgramSession {
+  ProgramSession();
+  ~ProgramSession();
+  ProgramSession(const ProgramSession&) = delete;
+  ProgramSession& operator=(const ProgramSession&) = delete;
+  // Closes the session and opens a new one (which sees data committed since).
+  void reopen();
+
+  DbSession session;
+  ExportContext context{session};
+};
 
 struct ProcessResult {
   int exitCode = -1;

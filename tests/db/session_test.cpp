@@ -7,7 +7,6 @@
 #include "db/session.h"
 #include "support/log.h"
 #include "support/platform.h"
-#include "support/run_state.h"
 
 using namespace sstrxv;
 using namespace sstrxv::test;
@@ -26,20 +25,22 @@ class SessionTest : public ::testing::Test {
   void SetUp() override {
     db.reset();
     layout.enter();
-    runState().DebugFlag = 0;
+    configureLog(LogSettings{});
     pauses = 0;
     platform::replacePause(countPause);
   }
   void TearDown() override {
     platform::replacePause(nullptr);
-    dbDisconnect();
+    dbDisconnect(session);
   }
   void connect() {
-    ASSERT_EQ(dbOpenSession(kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK);
+    ASSERT_EQ(dbOpenSession(session, kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK);
   }
+  RC execute(Cursor& cursor, const char* statement) { return dbExecute(session, cursor, statement); }
 
   TestDatabase db;
   InstallLayout layout;
+  DbSession session;
 };
 
 }  // namespace
@@ -51,52 +52,52 @@ TEST_F(SessionTest, RuntimeResultCodes) {
   EXPECT_EQ(dbFetch(cursor, row), RC_FAILED);  // never executed
   EXPECT_EQ(dbCloseCursor(cursor), RC_FAILED);
 
-  cursor.statement = "SELECT 'a', NULL FROM DUAL";
-  ASSERT_EQ(dbExecute(cursor), RC_OK);
+  ASSERT_EQ(execute(cursor, "SELECT 'a', NULL FROM DUAL"), RC_OK);
+  EXPECT_EQ(cursor.statement, "SELECT 'a', NULL FROM DUAL");  // the cursor keeps its statement
   ASSERT_EQ(dbFetch(cursor, row), RC_OK);
-  EXPECT_STREQ(row[0], "a");
-  EXPECT_EQ(row[1], nullptr);
+  EXPECT_EQ(row[0].view(), "a");
+  EXPECT_TRUE(row[1].isNull());
   EXPECT_EQ(dbFetch(cursor, row), RC_NO_MORE_ROWS);
   EXPECT_EQ(dbFetch(cursor, row), RC_NO_MORE_ROWS);
   EXPECT_EQ(dbCloseCursor(cursor), RC_OK);
   EXPECT_EQ(dbFetch(cursor, row), RC_FAILED);  // closed
 
-  cursor.statement = "SET AUTOCOMMIT = 0";  // no result set
-  EXPECT_EQ(dbExecute(cursor), RC_OK);
+  EXPECT_EQ(execute(cursor, "SET AUTOCOMMIT = 0"), RC_OK);  // no result set
   EXPECT_EQ(dbFetch(cursor, row), RC_FAILED);
 
-  cursor.statement = "SELECT * FROM MVSYSTEM.NO_SUCH_TABLE";
-  EXPECT_EQ(dbExecute(cursor), 1146);
+  EXPECT_EQ(execute(cursor, "SELECT * FROM MVSYSTEM.NO_SUCH_TABLE"), 1146);
 
   // Two cursors open at once on the one connection.
   db.exec("INSERT INTO MVSYSTEM.MVS110LIZ VALUES ('a','1'),('b','2')");
   Cursor outer;
   Cursor inner;
-  ASSERT_EQ(openCursor(outer, "SELECT LIZPRD FROM MVSYSTEM.MVS110LIZ ORDER BY 1"), RC_OK);
+  ASSERT_EQ(openCursor(session, outer, "SELECT LIZPRD FROM MVSYSTEM.MVS110LIZ ORDER BY 1"), RC_OK);
   ASSERT_EQ(dbFetch(outer, row), RC_OK);
-  ASSERT_EQ(openCursor(inner, "SELECT LIZVER FROM MVSYSTEM.MVS110LIZ WHERE LIZPRD = '%s'", row[0]), RC_OK);
+  ASSERT_EQ(openCursor(session, inner, "SELECT LIZVER FROM MVSYSTEM.MVS110LIZ WHERE LIZPRD = '%s'",
+                       std::string(row[0].view()).c_str()),
+            RC_OK);
   Row innerRow;
   ASSERT_EQ(dbFetch(inner, innerRow), RC_OK);
-  EXPECT_STREQ(innerRow[0], "1");
+  EXPECT_EQ(innerRow[0].view(), "1");
   ASSERT_EQ(dbFetch(outer, row), RC_OK);
-  EXPECT_STREQ(row[0], "b");
+  EXPECT_EQ(row[0].view(), "b");
 }
 
 TEST_F(SessionTest, QuotedValuesAreEscaped) {
   connect();
   db.exec("INSERT INTO MVSYSTEM.MVS110LIZ VALUES ('O''Brien\\\\x', 'found'), ('plain', 'p')");
-  EXPECT_EQ(sqlValue("plain"), "plain");
+  EXPECT_EQ(sqlValue(session, "plain"), "plain");
   Cursor cursor;
-  ASSERT_EQ(openCursor(cursor, "SELECT LIZVER FROM MVSYSTEM.MVS110LIZ WHERE LIZPRD = '%s'",
-                       sqlValue("O'Brien\\x").c_str()),
+  ASSERT_EQ(openCursor(session, cursor, "SELECT LIZVER FROM MVSYSTEM.MVS110LIZ WHERE LIZPRD = '%s'",
+                       sqlValue(session, "O'Brien\\x").c_str()),
             RC_OK);
   Row row;
   ASSERT_EQ(dbFetch(cursor, row), RC_OK);
-  EXPECT_STREQ(row[0], "found");
+  EXPECT_EQ(row[0].view(), "found");
   dbCloseCursor(cursor);
   // A value trying to change the statement's meaning stays a value.
-  ASSERT_EQ(openCursor(cursor, "SELECT LIZVER FROM MVSYSTEM.MVS110LIZ WHERE LIZPRD = '%s'",
-                       sqlValue("x' OR '1'='1").c_str()),
+  ASSERT_EQ(openCursor(session, cursor, "SELECT LIZVER FROM MVSYSTEM.MVS110LIZ WHERE LIZPRD = '%s'",
+                       sqlValue(session, "x' OR '1'='1").c_str()),
             RC_OK);
   EXPECT_EQ(dbFetch(cursor, row), RC_NO_MORE_ROWS);
   dbCloseCursor(cursor);
@@ -114,48 +115,49 @@ TEST_F(SessionTest, ValuesArriveByteForByteAsStored) {
           "INSERT INTO bytes_check.t VALUES (_latin1 0x4FFC, _utf8mb4 0x4FC3BC)");
   connect();
   Cursor cursor;
-  ASSERT_EQ(openCursor(cursor, "SELECT l, u FROM bytes_check.t"), RC_OK);
+  ASSERT_EQ(openCursor(session, cursor, "SELECT l, u FROM bytes_check.t"), RC_OK);
   Row row;
   ASSERT_EQ(dbFetch(cursor, row), RC_OK);
-  EXPECT_EQ(std::string(row[0]), "O\xFC");
-  EXPECT_EQ(std::string(row[1]), "O\xC3\xBC");
+  EXPECT_EQ(row[0].view(), "O\xFC");
+  EXPECT_EQ(row[1].view(), "O\xC3\xBC");
   dbCloseCursor(cursor);
   // A key read from a Windows-1252 column finds its row again.
-  ASSERT_EQ(openCursor(cursor, "SELECT COUNT(*) FROM bytes_check.t WHERE l = '%s'", sqlValue("O\xFC").c_str()),
+  ASSERT_EQ(openCursor(session, cursor, "SELECT COUNT(*) FROM bytes_check.t WHERE l = '%s'",
+                       sqlValue(session, "O\xFC").c_str()),
             RC_OK);
   ASSERT_EQ(dbFetch(cursor, row), RC_OK);
-  EXPECT_STREQ(row[0], "1");
+  EXPECT_EQ(row[0].view(), "1");
 }
 
 TEST_F(SessionTest, ProductVersion) {
   connect();
   double version = -1;
-  EXPECT_EQ(readProductVersion(kProductPattern, version), RC_OK);  // max over no rows is NULL
+  EXPECT_EQ(readProductVersion(session, kProductPattern, version), RC_OK);  // max over no rows is NULL
   EXPECT_EQ(version, 0.0);
-  dbDisconnect();  // the open transaction would not see rows added later
+  dbDisconnect(session);  // the open transaction would not see rows added later
   db.exec("INSERT INTO MVSYSTEM.MVS110LIZ VALUES ('5817-002-A','05.30'), ('5817-002-B','05.40'),"
           " ('9999-001','09.90'), ('5817-002-C', NULL)");
   connect();
-  EXPECT_EQ(readProductVersion(kProductPattern, version), RC_OK);
+  EXPECT_EQ(readProductVersion(session, kProductPattern, version), RC_OK);
   EXPECT_DOUBLE_EQ(version, 5.4);
-  EXPECT_EQ(dbSetSchema("TENANT1"), 0);  // the server rejects the switch
+  EXPECT_EQ(dbSetSchema(session, "TENANT1"), 0);  // the server rejects the switch
 }
 
 TEST_F(SessionTest, ConnectReadsTheEncipheredSettings) {
   layout.writeSettings("", kProgramUser, kProgramPassword);
-  EXPECT_EQ(dbConnect(), RC_OK);
+  EXPECT_EQ(dbConnect(session), RC_OK);
   EXPECT_TRUE(layout.logMessages().empty());
-  EXPECT_EQ(dbSession().user.view(), kProgramUser);
+  EXPECT_EQ(session.user.view(), kProgramUser);
 
   layout.writeSettings("", kProgramUser, "wrong");
-  EXPECT_EQ(dbConnect(), 1045);
+  EXPECT_EQ(dbConnect(session), 1045);
   EXPECT_EQ(layout.logMessages(), std::vector<std::string>{"Datenbankverbindung fehlgeschlagen, Fehler: 1045"});
 }
 
 TEST_F(SessionTest, ReconnectTriesFiveTimesAMinuteApart) {
   layout.writeSettings("", kProgramUser, "wrong");
-  dbConnect();
-  EXPECT_EQ(dbReconnect(), 0);
+  EXPECT_EQ(dbConnect(session), 1045);
+  EXPECT_EQ(dbReconnect(session), 0);
   EXPECT_EQ(pauses, 5);  // after the fifth failure as well
   EXPECT_EQ(lastPause, 60000u);
   const auto log = layout.logMessages();
@@ -165,27 +167,26 @@ TEST_F(SessionTest, ReconnectTriesFiveTimesAMinuteApart) {
   EXPECT_EQ(log[10], "Fehler dbConnect(dbReconnect)! RC: 1045 Versuch-Nr.: 5");
 
   // Credentials are read once: the stored ones are used again.
-  dbSession().password.assign(kProgramPassword);
-  EXPECT_EQ(dbReconnect(), 1);
+  session.password.assign(kProgramPassword);
+  EXPECT_EQ(dbReconnect(session), 1);
   EXPECT_EQ(pauses, 5);
   EXPECT_EQ(layout.logMessages().back(), "Die Verbindung zur Datenbank wurde wiederhergestellt!");
   Cursor cursor;
-  cursor.statement = "SELECT 1";
-  EXPECT_EQ(dbExecute(cursor), RC_OK);
+  EXPECT_EQ(execute(cursor, "SELECT 1"), RC_OK);
 }
 
 TEST_F(SessionTest, ReconnectionClosesThePreviousConnection) {
-  dbSession().user.assign(kProgramUser);
-  dbSession().password.assign(kProgramPassword);
+  session.user.assign(kProgramUser);
+  session.password.assign(kProgramPassword);
   connect();
   const std::string before = db.scalar("SELECT COUNT(*) FROM information_schema.processlist WHERE user = 'sstrxv'");
   EXPECT_EQ(before, "1");
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(dbReconnect(), 1);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(dbReconnect(session), 1);
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM information_schema.processlist WHERE user = 'sstrxv'"), "1");
 }
 
 TEST(StatementText, OversizedStatementEndsTheProcessWithCode1) {
   const std::string big(2000, 'x');
-  EXPECT_EXIT(formatStatement("%s", big.c_str()), ::testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(static_cast<void>(formatStatement("%s", big.c_str())), ::testing::ExitedWithCode(1), "");
   EXPECT_EQ(formatStatement("%s", std::string(1999, 'y').c_str()).size(), 1999u);
 }

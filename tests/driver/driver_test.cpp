@@ -7,7 +7,6 @@
 #include "db/session.h"
 #include "driver/driver.h"
 #include "support/platform.h"
-#include "support/run_state.h"
 
 using namespace sstrxv;
 using namespace sstrxv::test;
@@ -143,7 +142,7 @@ int reconnectPauses;
 int attemptPauses;
 std::vector<int> results;
 
-int scriptedWriter() noexcept {
+int scriptedWriter(ExportContext&) noexcept {
   const int result = results[static_cast<size_t>(calls)];
   ++calls;
   return result;
@@ -160,24 +159,24 @@ class AttemptLoopTest : public ::testing::Test {
     calls = attemptPauses = reconnectPauses = 0;
     layout.enter();
     platform::replacePause(countPauses);
-    runState().DebugFlag = 0;
-    runState().FileType.assign("MND");
-    dbSession().user.assign(kProgramUser);
-    dbSession().password.assign(kProgramPassword);
-    dbSession().host.clear();
+    configureLog(run.log);
+    run.FileType.assign("MND");
+    run.session.user.assign(kProgramUser);
+    run.session.password.assign(kProgramPassword);
   }
   void TearDown() override {
     platform::replacePause(nullptr);
-    dbDisconnect();
+    dbDisconnect(run.session);
   }
   InstallLayout layout;
+  RunState run;
 };
 
 }  // namespace
 
 TEST_F(AttemptLoopTest, FileErrorsArePausedButNeverReconnected) {
   results = {1, 1, 1, 1, 1};
-  EXPECT_EQ(runAttempts(scriptedWriter), 99);
+  EXPECT_EQ(runAttempts(run, scriptedWriter), 99);
   EXPECT_EQ(calls, 5);
   EXPECT_EQ(attemptPauses, 4);
   const auto log = layout.logMessages();
@@ -187,7 +186,7 @@ TEST_F(AttemptLoopTest, FileErrorsArePausedButNeverReconnected) {
 
 TEST_F(AttemptLoopTest, DatabaseErrorsReconnectBeforeTheNextAttempt) {
   results = {2, 2, 2, 2, 0};
-  EXPECT_EQ(runAttempts(scriptedWriter), 0);
+  EXPECT_EQ(runAttempts(run, scriptedWriter), 0);
   EXPECT_EQ(calls, 5);
   EXPECT_EQ(attemptPauses, 4);
   const auto log = layout.logMessages();
@@ -199,14 +198,14 @@ TEST_F(AttemptLoopTest, DatabaseErrorsReconnectBeforeTheNextAttempt) {
   // A database error on the fifth attempt ends without reconnection.
   calls = 0;
   results = {2, 2, 2, 2, 2};
-  EXPECT_EQ(runAttempts(scriptedWriter), 99);
+  EXPECT_EQ(runAttempts(run, scriptedWriter), 99);
   EXPECT_EQ(layout.logMessages().size(), 9u + 9u);
 }
 
 TEST_F(AttemptLoopTest, FailedReconnectionEndsTheRun) {
   results = {2, 0};
-  dbSession().password.assign("wrong");
-  EXPECT_EQ(runAttempts(scriptedWriter), 99);
+  run.session.password.assign("wrong");
+  EXPECT_EQ(runAttempts(run, scriptedWriter), 99);
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(reconnectPauses, 5);
   EXPECT_EQ(attemptPauses, 0);

@@ -10,7 +10,6 @@
 #include "common/test_env.h"
 #include "db/session.h"
 #include "export/frame.h"
-#include "support/run_state.h"
 
 using namespace sstrxv;
 using namespace sstrxv::test;
@@ -24,12 +23,12 @@ constexpr LineFormat<3> kPersonFormat = {field(4), field(6), field(5)};
 class PersonQuery final : public RecordQuery<3> {
  public:
   PersonQuery() : RecordQuery("SQLOpenPnr", "SQLFetchPnr", kPersonFormat) {}
-  RC open() noexcept override {
-    return openCursor(cursor_, "SELECT PNRNUM, PNRNAM FROM %s.MVS300PNR ORDER BY PNRNUM",
-                      runState().currentSchema.c_str());
+  RC open(ExportContext& context) noexcept override {
+    return openCursor(context.session, cursor_, "SELECT PNRNUM, PNRNAM FROM %s.MVS300PNR ORDER BY PNRNUM",
+                      context.schema());
   }
-  bool writeRow(InterfaceFile& file) noexcept override {
-    record_[2].assign(currentTenant().tenantNumber.view());
+  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+    record_[2].assign(context.tenant->tenantNumber.view());
     file.write(record_);
     return true;
   }
@@ -40,11 +39,10 @@ class FrameTest : public ::testing::Test {
   void SetUp() override {
     db.reset();
     layout.enter();
-    runState().DebugFlag = 0;
-    runState().interfaceFilePath = (layout.outDir() / "pnr.imp").string();
-    ASSERT_EQ(dbOpenSession(kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK);
+    program = std::make_unique<ProgramSession>();
+    path() = (layout.outDir() / "pnr.imp").string();
   }
-  void TearDown() override { dbDisconnect(); }
+  std::string& path() { return program->context.interfaceFilePath; }
 
   void addTenant(const std::string& licence, const std::string& number, const std::string& schema,
                  int kon = 0) {
@@ -54,15 +52,17 @@ class FrameTest : public ::testing::Test {
   }
   int run() {
     PersonQuery query;
-    return runWriter(WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen",
+    return runWriter(program->context,
+                     WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen",
                                  .start = "Importdatei : %s fuellen...",
                                  .tenant = kTenantMessage},
                      query);
   }
-  std::string output() const { return readFile(runState().interfaceFilePath); }
+  std::string output() { return readFile(path()); }
 
   TestDatabase db;
   InstallLayout layout;
+  std::unique_ptr<ProgramSession> program;
 };
 
 }  // namespace
@@ -77,11 +77,11 @@ TEST_F(FrameTest, WalksQualifyingTenantsAndNamesTheirSchemas) {
   addTenant("L8", "M8", "");       // no schema: skipped
   EXPECT_EQ(run(), WRITER_OK);
   EXPECT_EQ(output(), line({{"1", 4}, {"Anna", 6}, {"M1", 5}}) + line({{"2", 4}, {"", 6}, {"M1", 5}}));
-  const std::string path = runState().interfaceFilePath;
   EXPECT_EQ(layout.logMessages(),
-            (std::vector<std::string>{"Importdatei : " + path + " fuellen...", "Schema:T1 Lizenz:L1 Mandant:M1",
-                                      "Import " + path + " fertig."}));
-  EXPECT_EQ(runState().currentSchema.view(), "T1");
+            (std::vector<std::string>{"Importdatei : " + path() + " fuellen...", "Schema:T1 Lizenz:L1 Mandant:M1",
+                                      "Import " + path() + " fertig."}));
+  EXPECT_EQ(program->context.currentSchema.view(), "T1");
+  EXPECT_EQ(program->context.tenant, nullptr);  // the walked tenant stays inside the walk
 }
 
 TEST_F(FrameTest, OverlongValuesAreCutSoNoLineShifts) {
@@ -106,7 +106,7 @@ TEST_F(FrameTest, MissingTableEndsTheWalkAndKeepsEarlierLines) {
   ASSERT_EQ(log.size(), 5u);
   EXPECT_EQ(log[2], "Schema:T2 Lizenz:L2 Mandant:M2");
   EXPECT_EQ(log[3], "Fehler in Fkt. SQLOpenPnr(). RC: 1146");
-  EXPECT_EQ(log[4], "Import " + runState().interfaceFilePath + " fehlgeschlagen.");
+  EXPECT_EQ(log[4], "Import " + path() + " fehlgeschlagen.");
 }
 
 TEST_F(FrameTest, SchemaNameThatIsNoPlainIdentifierIsRefused) {
@@ -122,19 +122,18 @@ TEST_F(FrameTest, SchemaNameThatIsNoPlainIdentifierIsRefused) {
 
   // However long the name, the walk ends the same way, never the process.
   db.exec("UPDATE MVSYSTEM.MVS112MND SET MNDSCH = REPEAT('S', 1990)");
-  dbDisconnect();  // a new session sees the change
-  ASSERT_EQ(dbOpenSession(kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK);
+  program->reopen();  // a new session sees the change
   EXPECT_EQ(run(), WRITER_DB_ERROR);
   EXPECT_EQ(layout.logMessages()[7], "Ungueltiger Schemaname: " + std::string(64, 'S'));
 }
 
 TEST_F(FrameTest, NoTenantGivesAnEmptyFileAndAFileThatCannotBeOpenedGivesNoClosingMessage) {
   EXPECT_EQ(run(), WRITER_OK);
-  EXPECT_TRUE(fs::exists(runState().interfaceFilePath));
+  EXPECT_TRUE(fs::exists(path()));
   EXPECT_EQ(output(), "");
 
   const std::string missing = (layout.root() / "no-dir" / "x.imp").string();
-  runState().interfaceFilePath = missing;
+  path() = missing;
   EXPECT_EQ(run(), WRITER_FILE_ERROR);
   EXPECT_EQ(layout.logMessages().back(), "Oeffnen der Datei " + missing + " fehlgeschlagen");
 }
@@ -164,9 +163,8 @@ TEST_F(FrameTest, FileThatCannotBeWrittenWholeIsAFailedAttempt) {
   std::signal(SIGXFSZ, oldHandler);
 
   EXPECT_EQ(result, WRITER_FILE_ERROR);
-  const std::string path = runState().interfaceFilePath;
   const auto log = layout.logMessages();
   ASSERT_GE(log.size(), 2u);
-  EXPECT_EQ(log[log.size() - 2], "Schreiben der Datei " + path + " fehlgeschlagen");
-  EXPECT_EQ(log.back(), "Import " + path + " fehlgeschlagen.");
+  EXPECT_EQ(log[log.size() - 2], "Schreiben der Datei " + path() + " fehlgeschlagen");
+  EXPECT_EQ(log.back(), "Import " + path() + " fehlgeschlagen.");
 }

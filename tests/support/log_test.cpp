@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "support/log.h"
-#include "support/run_state.h"
 
 using namespace sstrxv;
 namespace fs = std::filesystem;
@@ -26,12 +25,12 @@ class LogTest : public ::testing::Test {
     dir = fs::temp_directory_path() / ("sstrxv-log-" + std::to_string(::getpid()));
     fs::create_directories(dir / "log");
     // Written with the backslashes of the original paths.
-    runState().logPath = (dir / "log").string() + "\\sstrxv.log";
-    runState().oldLogPath = (dir / "log").string() + "\\sstrxv.old";
-    runState().DebugFlag = 0;
+    settings.logPath = (dir / "log").string() + "\\sstrxv.log";
+    settings.oldLogPath = (dir / "log").string() + "\\sstrxv.old";
+    configureLog(settings);
   }
   void TearDown() override {
-    runState().DebugFlag = 0;
+    configureLog(LogSettings{});
     fs::remove_all(dir);
   }
   fs::path log() const { return dir / "log" / "sstrxv.log"; }
@@ -43,6 +42,7 @@ class LogTest : public ::testing::Test {
   }
 
   fs::path dir;
+  LogSettings settings;
 };
 
 constexpr std::uintmax_t kStampAndBlank = 20;  // "YYYY-MM-DD HH:MM:SS "
@@ -83,7 +83,8 @@ TEST_F(LogTest, RotatesOnlyAboveTenMebibytes) {
 }
 
 TEST_F(LogTest, DebugFlagEchoesToTheConsoleOnly) {
-  runState().DebugFlag = 1;
+  settings.DebugFlag = 1;
+  configureLog(settings);
   ::testing::internal::CaptureStdout();
   writeLog("Import x fertig.");
   logMessage("RC: %ld", -1L);

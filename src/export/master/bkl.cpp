@@ -9,27 +9,27 @@ namespace {
 // badge number, class, licence number, tenant number, BKLSTM (up to 6 characters)
 constexpr LineFormat<5> kAswBklFormat = {field(50), field(5), field(5), field(5), field(1, 6)};
 
-class AswBklQuery final : public RecordQuery<5> {
+class AswBklQuery : public RecordQuery<5> {
  public:
   AswBklQuery() : RecordQuery("SQLOpenAswBkl", "SQLFetchAswBkl", kAswBklFormat) {}
 
   // SQLFetchAswBkl and SQLCloseAswBkl are the common fetch (the five
   // columns into the five fields) and close.
-  RC open() noexcept override { return SQLOpenAswBkl(); }
+  RC open(ExportContext& context) noexcept override { return SQLOpenAswBkl(context); }
 
  private:
-  RC SQLOpenAswBkl() noexcept {
+  RC SQLOpenAswBkl(ExportContext& context) noexcept {
     return openCursor(
-        cursor_, "%s",
+        context.session, cursor_, "%s",
         "SELECT  DISTINCT BKLASW,  BKLBKL , BKLLIZ, BKLMND, BKLSTM FROM MVSYSTEM.MVS301BKL WHERE  BKLGVO <= sysdate() AND   (BKLGBI >= sysdate() OR BKLGBI IS NULL) ORDER BY BKLASW, BKLBKL ");
   }
 };
 
 }  // namespace
 
-int writeBklFile() noexcept {
+int writeBklFile(ExportContext& context) noexcept {
   AswBklQuery query;
-  return runWriter(WriterTexts{}, query);
+  return runWriter(context, WriterTexts{}, query);
 }
 
 }  // namespace sstrxv

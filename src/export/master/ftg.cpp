@@ -6,7 +6,6 @@
 
 #include "export/frame.h"
 #include "export/master/master.h"
-#include "support/run_state.h"
 
 namespace sstrxv {
 namespace {
@@ -17,7 +16,7 @@ constexpr LineFormat<8> kFtgFormat = {field(255), field(5),  field(5), field(4),
 
 // ZLSTRM, Jahr, Datum, TT2TXT, TT2KRT, KA2NUM go to these fields; KA2TTP and
 // TRMSPR are kept beside the record.
-constexpr std::array<int, 6> kFtgColumnFields = {0, 3, 4, 5, 6, 7};
+constexpr ColumnFields<6> kFtgColumnFields = {0, 3, 4, 5, 6, 7};
 constexpr unsigned kDayTypeColumn = 6;
 constexpr unsigned kLanguageColumn = 7;
 constexpr std::size_t kLicenceNumber = 1;
@@ -32,12 +31,12 @@ class FtgQuery final : public RecordQuery<8> {
   FtgQuery() : RecordQuery("SQLOpenFtg", "SQLFetchFtg", kFtgFormat) {}
 
   // SQLCloseFtg is the common close.
-  RC open() noexcept override { return SQLOpenFtg(); }
+  RC open(ExportContext& context) noexcept override { return SQLOpenFtg(context); }
 
   // The tenant, then the day type's text in the terminal's language; the
   // day type's own text stays when the dictionary has none.
-  bool writeRow(InterfaceFile& file) noexcept override {
-    copyTenant(kLicenceNumber, kTenantNumber);
+  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+    copyTenant(context, kLicenceNumber, kTenantNumber);
 
     // "1" -> "1#", "123" -> "123#", "12345" -> "1234"
     std::string key(dayType_.view());
@@ -45,7 +44,8 @@ class FtgQuery final : public RecordQuery<8> {
     key.resize(std::min(key.size(), kDictionaryKeyLength));
 
     std::string text;
-    SQLReadDi2Txt(key, "TT2TXT", language_, text);  // a failed lookup keeps the day type's text
+    // a failed lookup keeps the day type's text
+    static_cast<void>(SQLReadDi2Txt(context, key, "TT2TXT", language_, text));
     if (!text.empty()) record_[kText].assign(text);  // cut to the field's 20 characters
     file.write(record_);
     return true;
@@ -56,30 +56,30 @@ class FtgQuery final : public RecordQuery<8> {
   // terminal's language (0 when NULL) beside the record.
   void copyRow(const Row& row) override {
     record_.copyColumns(row, kFtgColumnFields);
-    dayType_.assign(row[kDayTypeColumn]);
-    language_ = row[kLanguageColumn] != nullptr ? leadingInteger(row[kLanguageColumn]) : 0;
+    dayType_.assign(row[kDayTypeColumn].view());
+    language_ = row[kLanguageColumn] ? leadingInteger(row[kLanguageColumn].view()) : 0;
   }
 
  private:
-  RC SQLOpenFtg() noexcept {
-    const char* schema = runState().currentSchema.c_str();
+  RC SQLOpenFtg(ExportContext& context) noexcept {
+    const char* schema = context.schema();
     return openCursor(
-        cursor_,
+        context.session, cursor_,
         "SELECT DISTINCT ZLSTRM, cast( Date_format(KA2DTM, '%%Y') as char) as Jahr, cast( Date_format(KA2DTM, '%%Y%%m%%d') as char) as Datum, TT2TXT, TT2KRT, KA2NUM, KA2TTP, TRMSPR FROM %s.MVS133KA2, mvsystem.MVS401zls,      mvsystem.MVS402zko, %s.MVS132TT2, \t   MVSYSTEM.MVS1140TRM WHERE zlszko = zkonum AND KA2DTM >= DATE_ADD(SYSDATE(),INTERVAL - 1 year ) AND KA2TTP = TT2NUM AND TT2FTG = 1 AND TRMNAM = ZLSTRM order by ZLSTRM, Datum, KA2NUM ",
         schema, schema);
   }
 
-
-
   // The dictionary text of a key, field name and language; the text is
   // received whole.
-  static RC SQLReadDi2Txt(const std::string& key, const char* fieldName, long language,
-                          std::string& text) noexcept {
-    formatStatement("SELECT DI2TXT FROM  %s.MVS122DI2 WHERE DI2KEY = '%s' AND   DI2FNA = '%s' AND   DI2SPR = %ld",
-                    runState().currentSchema.c_str(), sqlValue(key).c_str(), fieldName, language);
-    return readSingleRow([&text](const Row& row) {
-      if (row[0] != nullptr) text.assign(row[0]);
-    });
+  [[nodiscard]] static RC SQLReadDi2Txt(ExportContext& context, const std::string& key,
+                                       const char* fieldName, long language, std::string& text) noexcept {
+    return readSingleRow(
+        context.session,
+        formatStatement("SELECT DI2TXT FROM  %s.MVS122DI2 WHERE DI2KEY = '%s' AND   DI2FNA = '%s' AND   DI2SPR = %ld",
+                        context.schema(), context.quoted(key).c_str(), fieldName, language),
+        [&text](const Row& row) {
+          if (row[0]) text.assign(row[0].view());
+        });
   }
 
   BoundedText dayType_{kDayTypeCapacity};  // KA2TTP, key of the dictionary lookup
@@ -88,9 +88,9 @@ class FtgQuery final : public RecordQuery<8> {
 
 }  // namespace
 
-int writeFtgFile() noexcept {
+int writeFtgFile(ExportContext& context) noexcept {
   FtgQuery query;
-  return runWriter(WriterTexts{.start = "Importdatei: %s fuellen...", .tenant = kTenantMessage}, query);
+  return runWriter(context, WriterTexts{.start = "Importdatei: %s fuellen...", .tenant = kTenantMessage}, query);
 }
 
 }  // namespace sstrxv

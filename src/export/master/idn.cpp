@@ -5,7 +5,6 @@
 
 #include "export/frame.h"
 #include "export/master/master.h"
-#include "support/run_state.h"
 
 namespace sstrxv {
 namespace {
@@ -26,37 +25,37 @@ constexpr LineFormat<24> kIdsFormat = {
 
 // The 20 select columns fill every field up to the change author except the
 // always blank one.
-constexpr std::array<int, 20> kIdsColumnFields = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,
+constexpr ColumnFields<20> kIdsColumnFields = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,
                                                   10, 11, 12, 13, 14, 15, 16, 18, 19, 20};
 
 // The release from which the cost centre, and from which also PstBsvKal, is read.
 constexpr double kReleaseWithCostCentre = 5.4;
 constexpr double kReleaseWithBsvKal = 5.9;
 
-class IdsQuery final : public RecordQuery<24> {
+class IdsQuery : public RecordQuery<24> {
  public:
   IdsQuery() : RecordQuery("SQLOpenIDS", "SQLFetchIDS", kIdsFormat) {}
 
-  RC open() noexcept override { return SQLOpenIDS(); }
-  RC fetch() noexcept override {
+  RC open(ExportContext& context) noexcept override { return SQLOpenIDS(context); }
+  RC fetch(ExportContext& context) noexcept override {
     record_.clear();
     personnelKey_.clear();
-    return SQLFetchIDS();
+    return SQLFetchIDS(context);
   }
   void close() noexcept override { SQLCloseIDS(); }
 
   // The cost-centre lookup of the product release, then the line. A failed
   // lookup stops the writer before the badge's line is written.
-  bool writeRow(InterfaceFile& file) noexcept override {
-    const double release = runState().productVersion;
+  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+    const double release = context.productVersion;
     if (release >= kReleaseWithBsvKal) {
-      const RC rc = SQLReadKstKal();
+      const RC rc = SQLReadKstKal(context);
       if (rc != RC_OK && rc != RC_NO_MORE_ROWS) {
         logDbFailure("SQLReadKstKal", rc);
         return false;
       }
     } else if (release >= kReleaseWithCostCentre) {
-      const RC rc = SQLReadKst();
+      const RC rc = SQLReadKst(context);
       if (rc != RC_OK && rc != RC_NO_MORE_ROWS) {
         logDbFailure("SQLReadKst", rc);
         return false;
@@ -67,56 +66,62 @@ class IdsQuery final : public RecordQuery<24> {
   }
 
  private:
-  RC SQLOpenIDS() noexcept {
+  RC SQLOpenIDS(ExportContext& context) noexcept {
     return openCursor(
-        cursor_,
+        context.session, cursor_,
         " SELECT distinct aswnum, awvsto, date_format(aswgvo, '%%Y%%m%%d'), date_format(aswgbi, '%%Y%%m%%d'), aswpnr, pnrnam, pnrspr, aswbkl, aswpin, awvcod, aswgrp, aswliz, aswmnd, aswatp, aswaan, pnrmta, pnrsal, aswsta, date_format(aswdat,'%%Y%%m%%d%%H%%i%%s'), aswerf  FROM mvsystem.mvs301asw, mvsystem.mvs113awv,       %s.mvs300pnr  WHERE aswnum = awvnum  AND  aswpnr = pnrnum  AND  aswmnd = '%s'  AND  aswgvo <= sysdate()  AND (aswgbi is null or aswgbi >= sysdate())  ",
-        runState().currentSchema.c_str(), sqlValue(currentTenant().tenantNumber.view()).c_str());
+        context.schema(), context.quoted(context.tenant->tenantNumber.view()).c_str());
   }
 
   // The next badge, completed by its holder's BsvMap value.
-  RC SQLFetchIDS() noexcept {
+  RC SQLFetchIDS(ExportContext& context) noexcept {
     Row row;
     const RC fetched = dbFetch(cursor_, row);
     if (fetched != RC_OK) return fetched;
     record_.copyColumns(row, kIdsColumnFields);
     // The lookups use the personnel number as stored, even when the line
     // can only show its first characters.
-    if (const char* personnel = row[kPersonnelColumn]) personnelKey_.assign(personnel);
+    personnelKey_.assign(row[kPersonnelColumn].view());
     record_[kBsvMap].assign("0");
-    const RC looked = SQLReadBsvMap();
+    const RC looked = SQLReadBsvMap(context);
     return looked == RC_NO_MORE_ROWS ? RC_OK : looked;
   }
 
   RC SQLCloseIDS() noexcept { return dbCloseCursor(cursor_); }
 
-  RC SQLReadBsvMap() noexcept {
-    formatStatement("SELECT   COALESCE(BsvMap, 0)  FROM  %s.Mvs310Bsv  WHERE BsvPnr = '%s' ",
-                    runState().currentSchema.c_str(), sqlValue(personnelKey_).c_str());
-    return readSingleRow([this](const Row& row) {
-      if (row[0] != nullptr) record_[kBsvMap].assign(formatText("%ld", leadingInteger(row[0])));
-    });
+  [[nodiscard]] RC SQLReadBsvMap(ExportContext& context) noexcept {
+    return readSingleRow(
+        context.session,
+        formatStatement("SELECT   COALESCE(BsvMap, 0)  FROM  %s.Mvs310Bsv  WHERE BsvPnr = '%s' ",
+                        context.schema(), context.quoted(personnelKey_).c_str()),
+        [this](const Row& row) {
+          if (row[0]) record_[kBsvMap].assign(formatText("%ld", leadingInteger(row[0].view())));
+        });
   }
 
-  RC SQLReadKst() noexcept {
-    formatStatement("SELECT PstZuoKst FROM   %s.PERSONALSTAMM WHERE  PSTPNRNUM = '%s' ",
-                    runState().currentSchema.c_str(), sqlValue(personnelKey_).c_str());
-    return readSingleRow([this](const Row& row) { assignTrimmed(kCostCentre, row[0]); });
+  [[nodiscard]] RC SQLReadKst(ExportContext& context) noexcept {
+    return readSingleRow(
+        context.session,
+        formatStatement("SELECT PstZuoKst FROM   %s.PERSONALSTAMM WHERE  PSTPNRNUM = '%s' ",
+                        context.schema(), context.quoted(personnelKey_).c_str()),
+        [this](const Row& row) { assignTrimmed(kCostCentre, row[0]); });
   }
 
-  RC SQLReadKstKal() noexcept {
-    formatStatement("SELECT PstZuoKst, PstBsvKal FROM   %s.PERSONALSTAMM WHERE  PSTPNRNUM = '%s' ",
-                    runState().currentSchema.c_str(), sqlValue(personnelKey_).c_str());
-    return readSingleRow([this](const Row& row) {
-      assignTrimmed(kCostCentre, row[0]);
-      assignTrimmed(kBsvKal, row[1]);
-    });
+  [[nodiscard]] RC SQLReadKstKal(ExportContext& context) noexcept {
+    return readSingleRow(
+        context.session,
+        formatStatement("SELECT PstZuoKst, PstBsvKal FROM   %s.PERSONALSTAMM WHERE  PSTPNRNUM = '%s' ",
+                        context.schema(), context.quoted(personnelKey_).c_str()),
+        [this](const Row& row) {
+          assignTrimmed(kCostCentre, row[0]);
+          assignTrimmed(kBsvKal, row[1]);
+        });
   }
 
   // Stores a non-NULL value without its trailing blanks and tabs.
-  void assignTrimmed(std::size_t index, const char* value) {
-    if (value == nullptr) return;
-    std::string text(value);
+  void assignTrimmed(std::size_t index, Value value) {
+    if (!value) return;
+    std::string text(value.view());
     record_[index].assign(trimRight(text));
   }
 
@@ -125,9 +130,9 @@ class IdsQuery final : public RecordQuery<24> {
 
 }  // namespace
 
-int writeIdnFile() noexcept {
+int writeIdnFile(ExportContext& context) noexcept {
   IdsQuery query;
-  return runWriter(WriterTexts{.tenant = kTenantMessage}, query);
+  return runWriter(context, WriterTexts{.tenant = kTenantMessage}, query);
 }
 
 }  // namespace sstrxv

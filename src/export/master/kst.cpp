@@ -4,7 +4,6 @@
 
 #include "export/frame.h"
 #include "export/master/master.h"
-#include "support/run_state.h"
 
 namespace sstrxv {
 namespace {
@@ -14,7 +13,7 @@ constexpr LineFormat<7> kKstFormat = {field(30), field(5), field(5), field(7),
                                       field(7),  field(30), field(50)};
 
 // KstNum, KstTxt, KstErf, KstApz
-constexpr std::array<std::size_t, 4> kKstColumnFields = {0, 5, 6, 3};
+constexpr ColumnFields<4> kKstColumnFields = {0, 5, 6, 3};
 constexpr std::size_t kTenantNumber = 1;
 constexpr std::size_t kLicenceNumber = 2;
 
@@ -23,10 +22,10 @@ class KstQuery final : public RecordQuery<7> {
   KstQuery() : RecordQuery("SQL_Open_Kst", "SQL_Fetch_Kst", kKstFormat) {}
 
   // SQL_Close_Kst is the common close.
-  RC open() noexcept override { return SQL_Open_Kst(); }
+  RC open(ExportContext& context) noexcept override { return SQL_Open_Kst(context); }
 
-  bool writeRow(InterfaceFile& file) noexcept override {
-    copyTenant(kLicenceNumber, kTenantNumber);
+  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+    copyTenant(context, kLicenceNumber, kTenantNumber);
     file.write(record_);
     return true;
   }
@@ -36,27 +35,27 @@ class KstQuery final : public RecordQuery<7> {
   void copyRow(const Row& row) override {
     std::string text;
     for (unsigned column = 0; column < kKstColumnFields.size(); ++column) {
-      if (const char* value = row[column]) {
-        text.assign(value);
-        record_[kKstColumnFields[column]].assign(trimRight(text));
+      if (const Value value = row[column]) {
+        text.assign(value.view());
+        record_[static_cast<std::size_t>(kKstColumnFields[column])].assign(trimRight(text));
       }
     }
   }
 
  private:
-  RC SQL_Open_Kst() noexcept {
+  RC SQL_Open_Kst(ExportContext& context) noexcept {
     return openCursor(
-        cursor_,
+        context.session, cursor_,
         "SELECT  KstNum, KstTxt, KstErf, KstApz   FROM  %s.O1003KstStelle  WHERE  ((KstSta <> 4 AND KstSta <> 8)           OR KstSta IS NULL)  ORDER BY  KstNum",
-        runState().currentSchema.c_str());
+        context.schema());
   }
 };
 
 }  // namespace
 
-int writeKstFile() noexcept {
+int writeKstFile(ExportContext& context) noexcept {
   KstQuery query;
-  return runWriter(WriterTexts{.tenant = kTenantMessage}, query);
+  return runWriter(context, WriterTexts{.tenant = kTenantMessage}, query);
 }
 
 }  // namespace sstrxv

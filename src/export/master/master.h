@@ -3,10 +3,12 @@
 
 namespace sstrxv {
 
-int writeMndFile() noexcept;
-int writeIdnFile() noexcept;
-int writeKstFile() noexcept;
-int writeBklFile() noexcept;
-int writeFtgFile() noexcept;
+struct ExportContext;
+
+int writeMndFile(ExportContext& context) noexcept;
+int writeIdnFile(ExportContext& context) noexcept;
+int writeKstFile(ExportContext& context) noexcept;
+int writeBklFile(ExportContext& context) noexcept;
+int writeFtgFile(ExportContext& context) noexcept;
 
 }  // namespace sstrxv

@@ -12,16 +12,16 @@ class MndQuery final : public RecordQuery<6> {
  public:
   MndQuery() : RecordQuery("SQLOpen112Mnd", "SQLFetch112Mnd", kMndFormat) {}
 
-  RC open() noexcept override {
-    return openCursor(cursor_, " SELECT DISTINCT  MNDLIZ   \t     AS Mnd_Lizenz,  MNDNUM          AS Mnd_Nr, MNDNA1          AS Mnd_Bezeichnung,  MNDSTA          AS Mnd_Status,  date_format(MNDDAT,'%%Y%%m%%d%%H%%i%%s')  AS Aenderungsdatum,  MNDERF          AS Aenderung_durch  FROM MVSYSTEM.MVS112MND ");
+  RC open(ExportContext& context) noexcept override {
+    return openCursor(context.session, cursor_, " SELECT DISTINCT  MNDLIZ   \t     AS Mnd_Lizenz,  MNDNUM          AS Mnd_Nr, MNDNA1          AS Mnd_Bezeichnung,  MNDSTA          AS Mnd_Status,  date_format(MNDDAT,'%%Y%%m%%d%%H%%i%%s')  AS Aenderungsdatum,  MNDERF          AS Aenderung_durch  FROM MVSYSTEM.MVS112MND ");
   }
 };
 
 }  // namespace
 
-int writeMndFile() noexcept {
+int writeMndFile(ExportContext& context) noexcept {
   MndQuery query;
-  return runWriter(WriterTexts{}, query);
+  return runWriter(context, WriterTexts{}, query);
 }
 
 }  // namespace sstrxv

@@ -14,26 +14,26 @@ constexpr int kBookingAllowed = 8;
 
 // Time bookings are allowed only where the flag reads as the integer 1;
 // every other value means they are not.
-const char* bookingAllowed(const char* flag) noexcept {
-  return leadingInteger(flag != nullptr ? flag : "") == 1 ? "1" : "0";
+const char* bookingAllowed(Value flag) noexcept {
+  return leadingInteger(flag.view()) == 1 ? "1" : "0";
 }
 
-class S35PQuery final : public RecordQuery<9> {
+class S35PQuery : public RecordQuery<9> {
  public:
   S35PQuery() : RecordQuery("SQLOpenS35P", "SQLFetchS35P", k35pFormat) {}
 
-  RC open() noexcept override { return SQLOpenS35P(); }
+  RC open(ExportContext& context) noexcept override { return SQLOpenS35P(context); }
 
  protected:
   void copyRow(const Row& row) override {
-    record_.copyColumns(row, std::array<int, 9>{0, 1, 2, 3, 4, 5, 6, 7, kNoField});
+    record_.copyColumns(row, ColumnFields<9>{0, 1, 2, 3, 4, 5, 6, 7, kNoField});
     record_[kBookingAllowed].assign(bookingAllowed(row[kBookingAllowed]));
   }
 
  private:
-  RC SQLOpenS35P() noexcept {
+  RC SQLOpenS35P(ExportContext& context) noexcept {
     return openCursor(
-        cursor_,
+        context.session, cursor_,
         " SELECT DISTINCT  ZLSTRM\t     AS Terminalname, '001'       AS Firma, ZBRZBK     "
         " AS Berechtigungsklasse, lpad(cast(ZLSLES as char),2,'0') AS Leser, lpad(cast(ZLSLES "
         "as char),2,'0') AS Woche_Leser, ZBRZBK      AS Wochenplan, ZLSZKO      AS Kontrollbereich, "
@@ -47,9 +47,9 @@ class S35PQuery final : public RecordQuery<9> {
 
 }  // namespace
 
-int write35pFile() noexcept {
+int write35pFile(ExportContext& context) noexcept {
   S35PQuery query;
-  return runWriter(WriterTexts{}, query);
+  return runWriter(context, WriterTexts{}, query);
 }
 
 }  // namespace sstrxv

@@ -4,8 +4,10 @@
 
 namespace sstrxv {
 
-int write20pFile() noexcept;
-int write35pFile() noexcept;
-int write41pFile() noexcept;
+struct ExportContext;
+
+int write20pFile(ExportContext& context) noexcept;
+int write35pFile(ExportContext& context) noexcept;
+int write41pFile(ExportContext& context) noexcept;
 
 }  // namespace sstrxv

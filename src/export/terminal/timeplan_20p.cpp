@@ -14,30 +14,30 @@ namespace {
 constexpr LineFormat<6> k20pFormat = {field(255), field(2), field(1), field(5), field(4), field(4)};
 enum Field20p : int { kTerminal, kReader, kWeekday, kZone, kOpenFrom, kOpenTo };
 
-class S20PQuery final : public WriterQuery {
+class S20PQuery : public WriterQuery {
  public:
   // The outer cursor is reported under its fetch's name, also when it
   // cannot be opened.
   S20PQuery() : WriterQuery("SQLFetchS20P", "SQLFetchS20P"), record_(k20pFormat) {}
 
-  RC open() noexcept override { return SQLOpenS20P(); }
-  RC fetch() noexcept override { return SQLFetchS20P(); }
+  RC open(ExportContext& context) noexcept override { return SQLOpenS20P(context); }
+  RC fetch(ExportContext&) noexcept override { return SQLFetchS20P(); }
   void close() noexcept override { SQLCloseS20P(); }
   // The zones and windows of one reader's weekday, each window one line.
-  bool writeRow(InterfaceFile& file) noexcept override;
+  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override;
 
  private:
-  RC SQLOpenS20P() noexcept;
+  RC SQLOpenS20P(ExportContext& context) noexcept;
   RC SQLFetchS20P() noexcept;
   RC SQLCloseS20P() noexcept { return dbCloseCursor(dayCursor_); }
-  RC SQLOpenS20PTagesPlan() noexcept;
+  RC SQLOpenS20PTagesPlan(ExportContext& context) noexcept;
   RC SQLFetchS20PTagesPlan() noexcept;
   RC SQLCloseS20PTagesPlan() noexcept { return dbCloseCursor(zoneCursor_); }
-  RC SQLOpenS20PUhrZeit() noexcept;
+  RC SQLOpenS20PUhrZeit(ExportContext& context) noexcept;
   RC SQLFetchS20PUhrZeit() noexcept;
   RC SQLCloseS20PUhrZeit() noexcept { return dbCloseCursor(windowCursor_); }
 
-  bool writeZones(InterfaceFile& file) noexcept;
+  bool writeZones(ExportContext& context, InterfaceFile& file) noexcept;
   bool writeWindows(InterfaceFile& file) noexcept;
 
   Cursor dayCursor_;
@@ -56,14 +56,11 @@ class S20PQuery final : public WriterQuery {
   bool dayFlag_ = false;
 };
 
-std::string columnText(const Row& row, unsigned column) {
-  const char* value = row[column];
-  return value != nullptr ? std::string(value) : std::string();
-}
+std::string columnText(const Row& row, unsigned column) { return std::string(row[column].view()); }
 
-RC S20PQuery::SQLOpenS20P() noexcept {
+RC S20PQuery::SQLOpenS20P(ExportContext& context) noexcept {
   return openCursor(
-      dayCursor_,
+      context.session, dayCursor_,
       " SELECT DISTINCT  ZLSTRM AS Terminal, lpad(cast(ZLSLES as char),2,'0') AS Leser, "
       "BAKWTG  AS TagNr FROM MVSYSTEM.MVS401ZLS, MVSYSTEM.MVS402ZKO, MVSYSTEM.MVS404ZBR, "
       "MVSYSTEM.MVS402ZUZ, MVSYSTEM.MVS133KAL, MVSYSTEM.MVS133BAK  WHERE ZLSZKO =  ZKONUM "
@@ -81,18 +78,18 @@ RC S20PQuery::SQLFetchS20P() noexcept {
   Row row;
   const RC rc = dbFetch(dayCursor_, row);
   if (rc != RC_OK) return rc;
-  record_.copyColumns(row, std::array<int, 3>{kTerminal, kReader, kWeekday});
+  record_.copyColumns(row, ColumnFields<3>{kTerminal, kReader, kWeekday});
   terminal_ = columnText(row, 0);
   reader_ = columnText(row, 1);
   weekday_ = columnText(row, 2);
   return RC_OK;
 }
 
-RC S20PQuery::SQLOpenS20PTagesPlan() noexcept {
+RC S20PQuery::SQLOpenS20PTagesPlan(ExportContext& context) noexcept {
   record_[kZone].clear();
   zone_.clear();
   return openCursor(
-      zoneCursor_,
+      context.session, zoneCursor_,
       " SELECT DISTINCT ZBRZZZ   FROM MVSYSTEM.MVS401ZLS, MVSYSTEM.MVS402ZKO, MVSYSTEM.MVS404ZBR, "
       "MVSYSTEM.MVS402ZUZ, MVSYSTEM.MVS133KAL, MVSYSTEM.MVS133BAK  WHERE ZLSTRM = '%s' "
       " AND ZLSLES = '%s'  AND  ((ZLSTFR is not NULL AND ZBRZBK = ZLSTFR ) OR  (ZLSTFR "
@@ -103,7 +100,7 @@ RC S20PQuery::SQLOpenS20PTagesPlan() noexcept {
       "is null)  AND    ((ZKOSTA <> 4 AND ZKOSTA <> 8) or ZKOSTA is null)  AND    ((ZBRSTA "
       "<> 4 AND ZBRSTA <> 8) or ZBRSTA is null)  AND    ((ZUZSTA <> 4 AND ZUZSTA <> 8) "
       "or ZUZSTA is null)  AND     bakwtg = '%s' ",
-      sqlValue(terminal_).c_str(), sqlValue(reader_).c_str(), sqlValue(weekday_).c_str());
+      context.quoted(terminal_).c_str(), context.quoted(reader_).c_str(), context.quoted(weekday_).c_str());
 }
 
 RC S20PQuery::SQLFetchS20PTagesPlan() noexcept {
@@ -112,18 +109,18 @@ RC S20PQuery::SQLFetchS20PTagesPlan() noexcept {
   Row row;
   const RC rc = dbFetch(zoneCursor_, row);
   if (rc != RC_OK) return rc;
-  record_.copyColumns(row, std::array<int, 1>{kZone});
+  record_.copyColumns(row, ColumnFields<1>{kZone});
   zone_ = columnText(row, 0);
   return RC_OK;
 }
 
-RC S20PQuery::SQLOpenS20PUhrZeit() noexcept {
+RC S20PQuery::SQLOpenS20PUhrZeit(ExportContext& context) noexcept {
   return openCursor(
-      windowCursor_,
+      context.session, windowCursor_,
       " SELECT  lpad((ZUZVON DIV 60) * 100 + MOD(ZUZVON, 60), 4, '0') AS Offen_Von,  lpad((ZUZBIS "
       "DIV 60) * 100 + MOD(ZUZBIS, 60), 4, '0') AS Offen_Bis  FROM MVSYSTEM.MVS402ZUZ  "
       "WHERE ZUZNUM = '%s'",
-      sqlValue(zone_).c_str());
+      context.quoted(zone_).c_str());
 }
 
 RC S20PQuery::SQLFetchS20PUhrZeit() noexcept {
@@ -131,18 +128,18 @@ RC S20PQuery::SQLFetchS20PUhrZeit() noexcept {
   record_[kOpenTo].clear();
   Row row;
   const RC rc = dbFetch(windowCursor_, row);
-  if (rc == RC_OK) record_.copyColumns(row, std::array<int, 2>{kOpenFrom, kOpenTo});
+  if (rc == RC_OK) record_.copyColumns(row, ColumnFields<2>{kOpenFrom, kOpenTo});
   return rc;
 }
 
-bool S20PQuery::writeRow(InterfaceFile& file) noexcept {
+bool S20PQuery::writeRow(ExportContext& context, InterfaceFile& file) noexcept {
   dayFlag_ = false;
-  const RC opened = SQLOpenS20PTagesPlan();
+  const RC opened = SQLOpenS20PTagesPlan(context);
   if (opened != RC_OK) {
     logDbFailure("SQLFetchS20P", opened);
     return false;
   }
-  const bool ok = writeZones(file);
+  const bool ok = writeZones(context, file);
   SQLCloseS20PTagesPlan();
   return ok;
 }
@@ -150,14 +147,14 @@ bool S20PQuery::writeRow(InterfaceFile& file) noexcept {
 // Zone by zone; after the last zone the windows are asked for once more
 // with an empty zone, which gives a weekday without any zone its one line.
 // An empty zone ends the weekday.
-bool S20PQuery::writeZones(InterfaceFile& file) noexcept {
+bool S20PQuery::writeZones(ExportContext& context, InterfaceFile& file) noexcept {
   for (;;) {
     const RC fetched = SQLFetchS20PTagesPlan();
     if (fetched != RC_OK && fetched != RC_NO_MORE_ROWS) {
       logDbFailure("SQLFetchS20PTagesPlan", fetched);
       return false;
     }
-    const RC opened = SQLOpenS20PUhrZeit();
+    const RC opened = SQLOpenS20PUhrZeit(context);
     if (opened != RC_OK) {
       logDbFailure("SQLOpenS20PUhrZeit", opened);
       return false;
@@ -188,9 +185,9 @@ bool S20PQuery::writeWindows(InterfaceFile& file) noexcept {
 
 }  // namespace
 
-int write20pFile() noexcept {
+int write20pFile(ExportContext& context) noexcept {
   S20PQuery query;
-  return runWriter(WriterTexts{.start = "Importdatei: %s fuellen..."}, query);
+  return runWriter(context, WriterTexts{.start = "Importdatei: %s fuellen..."}, query);
 }
 
 }  // namespace sstrxv

@@ -11,16 +11,16 @@ namespace {
 constexpr LineFormat<8> k41pFormat = {field(255), field(3), field(3), field(2),
                                       field(5),   field(1), field(4), field(4)};
 
-class S41PQuery final : public RecordQuery<8> {
+class S41PQuery : public RecordQuery<8> {
  public:
   S41PQuery() : RecordQuery("SQLOpenS41P", "SQLFetchS41P", k41pFormat) {}
 
-  RC open() noexcept override { return SQLOpenS41P(); }
+  RC open(ExportContext& context) noexcept override { return SQLOpenS41P(context); }
 
  private:
-  RC SQLOpenS41P() noexcept {
+  RC SQLOpenS41P(ExportContext& context) noexcept {
     return openCursor(
-        cursor_,
+        context.session, cursor_,
         " SELECT DISTINCT  ZLSTRM  AS Terminalname, '001'   AS Firma, ZBRZBK  AS Zeitplan, "
         "lpad(cast(ZLSLES as char),2,'0') AS Wochennummer, ZBRZZZ  AS Zeitzone, BAKWTG  AS "
         "Tagnr, lpad((ZUZVON DIV 60) * 100 + MOD(ZUZVON, 60),4,'0') AS Uhrzeit_Von,  lpad((ZUZBIS "
@@ -38,9 +38,9 @@ class S41PQuery final : public RecordQuery<8> {
 
 }  // namespace
 
-int write41pFile() noexcept {
+int write41pFile(ExportContext& context) noexcept {
   S41PQuery query;
-  return runWriter(WriterTexts{}, query);
+  return runWriter(context, WriterTexts{}, query);
 }
 
 }  // namespace sstrxv

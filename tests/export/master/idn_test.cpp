@@ -8,7 +8,6 @@
 #include "driver/driver.h"
 #include "export/master/master.h"
 #include "support/platform.h"
-#include "support/run_state.h"
 
 using namespace sstrxv;
 using namespace sstrxv::test;
@@ -149,7 +148,6 @@ class IdnFailureTest : public IdnTest {
     attemptPauses = 0;
     platform::replacePause([](unsigned long ms) { attemptPauses += ms == kAttemptPauseMs ? 1 : 0; });
     layout.enter();
-    runState().DebugFlag = 0;
     db.createTenantSchema("T1");
     db.createTenantSchema("T2");
     addTenant("L1", "M1", "T1");
@@ -159,14 +157,10 @@ class IdnFailureTest : public IdnTest {
     addPerson("T1", "P1", "'Anna'");
     addPerson("T2", "Q1", "'Zoe'");
   }
-  void TearDown() override {
-    platform::replacePause(nullptr);
-    dbDisconnect();
-  }
+  void TearDown() override { platform::replacePause(nullptr); }
   // The writer alone, on a fresh session with this release.
   int runWriterAlone(double release) {
-    runState().productVersion = release;
-    return runWriterInProcess(layout, writeIdnFile, path);
+    return runWriterInProcess(layout, writeIdnFile, path, release);
   }
 };
 

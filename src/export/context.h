@@ -1,0 +1,46 @@
+// What a writer reads while it runs: the session, the output path, the
+// schema being exported, the product release and the tenant being walked.
+// The driver creates one context per run and passes it to the writer.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "db/runtime.h"
+#include "support/text.h"
+
+namespace sstrxv {
+
+struct DbSession;
+
+// One row of the system tenant table. The values are kept whole (up to the
+// longest name the server allows) because they are keys of further
+// statements; the lines cut them to their fields.
+struct Tenant {
+  static constexpr std::size_t kCapacity = 64;
+  BoundedText licenceNumber{kCapacity};  // MNDLIZ
+  BoundedText tenantNumber{kCapacity};   // MNDNUM
+  BoundedText schemaName{kCapacity};     // MNDSCH; checked before it is used
+  BoundedText location{kCapacity};       // MNDSTO
+  void clear() noexcept;
+};
+
+inline constexpr std::string_view kDefaultSchema = "MELVARION";
+
+struct ExportContext {
+  explicit ExportContext(DbSession& openSession) noexcept : session(openSession) {}
+
+  DbSession& session;
+  std::string interfaceFilePath;   // the command line's file name, as passed
+  BoundedText currentSchema{20};   // the schema whose data is being exported
+  double productVersion = 0.0;     // highest release in the product table
+  // The tenant being walked: set by the tenant loop while it runs (and by
+  // selective creation for its writers), nullptr otherwise.
+  const Tenant* tenant = nullptr;
+
+  // A key value escaped for a place between single quotes.
+  [[nodiscard]] std::string quoted(std::string_view value) const { return sqlValue(session, value); }
+  [[nodiscard]] const char* schema() const noexcept { return currentSchema.c_str(); }
+};
+
+}  // namespace sstrxv
