@@ -24,8 +24,14 @@
 # character set a client asks for, as a production server does: the program
 # itself arranges that values reach it unconverted.
 #
-# start when a server already answers on DIR/mysqld.sock: that server is shut
-# down and its data removed first, so every start gives a fresh database.
+# DIR belongs to one test run at a time: start records the process that
+# called it (ctest, or the demo script) in DIR/owner, and start or stop from
+# any other process is refused while that owner lives, so two test runs in
+# one build tree cannot shut down each other's server.
+#
+# start when a server already answers on DIR/mysqld.sock and its owner is
+# gone: that server is shut down and its data removed first, so every start
+# gives a fresh database.
 # start when DIR/data exists without a running server: the data directory is
 # reused and the system schema is loaded again (MVSYSTEM is dropped first).
 # stop when no server runs: only DIR/data is removed.
@@ -83,6 +89,7 @@ esac
 DIR=${DIR%/}
 
 DATA="$DIR/data"
+OWNER="$DIR/owner"
 SOCK="$DIR/mysqld.sock"
 PIDFILE="$DIR/mysqld.pid"
 ERRLOG="$DIR/error.log"
@@ -91,6 +98,23 @@ INSTLOG="$DIR/install.log"
 # A Unix socket path has at most 107 bytes.
 [ ${#SOCK} -le 107 ] || die "socket path too long (${#SOCK} > 107 bytes): $SOCK; use a shorter DIR"
 mkdir -p "$DIR" || die "cannot create directory $DIR"
+
+# The owner check and claim run under a lock on DIR, so that two starts at
+# the same moment cannot both claim it.
+exec 8>"$DIR/testdb.lock" || die "cannot create $DIR/testdb.lock"
+flock -w 60 8 || die "$DIR is locked by another testdb.sh"
+
+# The owner of DIR when it is another process that is still alive.
+other_owner() {
+    local owner
+    owner=$(tr -dc '0-9' 2>/dev/null <"$OWNER") || return 1
+    [ -n "$owner" ] && [ "$owner" != "$PPID" ] && kill -0 "$owner" 2>/dev/null || return 1
+    echo "$owner"
+}
+
+if owner=$(other_owner); then
+    die "$DIR is in use by another test run (process $owner, $(tr '\0' ' ' </proc/"$owner"/cmdline 2>/dev/null | cut -c1-80)); wait for it or use another build directory"
+fi
 
 ROOT_OPT=()
 if [ "$(id -u)" -eq 0 ]; then
@@ -167,6 +191,7 @@ stop_server() {
 do_stop() {
     stop_server
     rm -rf "$DATA"
+    rm -f "$OWNER"
 }
 
 do_start() {
@@ -178,6 +203,7 @@ do_start() {
         do_stop
     fi
     rm -f "$SOCK" "$SOCK.lock" "$PIDFILE"
+    echo "$PPID" >"$OWNER"
 
     # A data directory without the privilege tables is a half-done install.
     if [ ! -f "$DATA/mysql/global_priv.frm" ] || [ ! -f "$DATA/mysql/db.frm" ]; then
@@ -212,7 +238,7 @@ do_start() {
         --innodb-buffer-pool-dump-at-shutdown=0 \
         --innodb-buffer-pool-load-at-startup=0 \
         --skip-log-bin \
-        </dev/null >/dev/null 2>&1 &
+        </dev/null >/dev/null 2>&1 8>&- &
     pid=$!
 
     i=0

@@ -6,6 +6,8 @@
 
 #include <csignal>
 #include <filesystem>
+#include <new>
+#include <optional>
 
 #include "common/test_env.h"
 #include "db/session.h"
@@ -167,4 +169,58 @@ TEST_F(FrameTest, FileThatCannotBeWrittenWholeIsAFailedAttempt) {
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(log[log.size() - 2], "Schreiben der Datei " + path() + " fehlgeschlagen");
   EXPECT_EQ(log.back(), "Import " + path() + " fehlgeschlagen.");
+}
+
+namespace {
+
+// A record whose line cannot be built (as when there is no memory for it).
+struct UnbuildableRecord {
+  void appendLineTo(std::string&) const { throw std::bad_alloc(); }
+};
+
+// The person writer with every hook of the frame logged, and a fetch
+// failure reported in its own words.
+class HookedPersonQuery final : public RecordQuery<3> {
+ public:
+  HookedPersonQuery() : RecordQuery("SQLOpenPnr", "SQLFetchPnr", kPersonFormat) {}
+  RC open(ExportContext& context) noexcept override {
+    return openCursor(context.session, cursor_, "SELECT PNRNUM, PNRNAM FROM %s.MVS300PNR ORDER BY PNRNUM",
+                      context.schema());
+  }
+  void afterStart(ExportContext&) noexcept override { writeLog("after start"); }
+  void beginTenant(ExportContext& context) noexcept override {
+    logMessage("begin %s", context.tenant->tenantNumber.c_str());
+  }
+  void endTenant(ExportContext& context) noexcept override {
+    logMessage("end %s", context.tenant->tenantNumber.c_str());
+  }
+  void reportFetchFailure(RC rc) noexcept override { logMessage("Fehler SQLFetchPnr RC: %ld", rc); }
+};
+
+}  // namespace
+
+TEST_F(FrameTest, LineThatCannotBeBuiltFailsTheFile) {
+  std::optional<InterfaceFile> file = InterfaceFile::create(path());
+  ASSERT_TRUE(file);
+  file->write(UnbuildableRecord{});
+  EXPECT_FALSE(std::move(*file).close());
+  EXPECT_FALSE(InterfaceFile::create((layout.root() / "no-dir" / "x.imp").string()));
+}
+
+TEST_F(FrameTest, HooksAppendingAndAStartMessageWithKey) {
+  db.createTenantSchema("T1");
+  db.createTenantSchema("T2");
+  db.exec("INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) VALUES ('1', 'Anna')");
+  addTenant("L1", "M1", "T1");
+  addTenant("L2", "M2", "T2");
+  writeFile(path(), "old line\r\n");
+  HookedPersonQuery query;
+  const WriterTexts texts{.start = "Importdatei: %s fuellen  Ausweisnummer: %s", .tenant = kTenantMessage};
+  EXPECT_EQ(runWriter(program->context, texts, query, OutputTarget{path(), true, "4711"}), WRITER_OK);
+  EXPECT_EQ(output(), "old line\r\n" + line({{"1", 4}, {"Anna", 6}, {"", 5}}));
+  EXPECT_EQ(layout.logMessages(),
+            (std::vector<std::string>{"Importdatei: " + path() + " fuellen  Ausweisnummer: 4711", "after start",
+                                      "Schema:T1 Lizenz:L1 Mandant:M1", "begin M1", "end M1",
+                                      "Schema:T2 Lizenz:L2 Mandant:M2", "begin M2", "end M2",
+                                      "Import " + path() + " fertig."}));
 }
