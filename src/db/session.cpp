@@ -24,6 +24,9 @@ RC dbConnect(DbSession& session) noexcept {
   session.user.assign(readSetting("", "LOGIN", 0, kSettingsFilePath).settingValue.view());
   session.password.assign(readSetting("", "PASS", 0, kSettingsFilePath).settingValue.view());
 
+  if (session.user.empty()) {
+    logMessage("Kein Datenbankbenutzer (LOGIN) in %s", std::string(kSettingsFilePath).c_str());
+  }
   const RC rc = dbOpenSession(session, session.user.view(), session.password.view(), session.host.view(),
                               kDatabaseName);
   if (rc != RC_OK) logMessage("Datenbankverbindung fehlgeschlagen, Fehler: %d", static_cast<int>(rc));
@@ -33,6 +36,9 @@ RC dbConnect(DbSession& session) noexcept {
 RC dbOpenSession(DbSession& session, std::string_view user, std::string_view password,
                  std::string_view host, std::string_view database) noexcept {
   session.connection.reset();  // a reconnection never leaves the old connection open
+  // Given an empty user, the client library would log in as the account the
+  // program runs as: that must never happen.
+  if (user.empty()) return RC_NO_USER;
   try {
     Connection connection(mysql_init(nullptr));
     if (!connection) return CR_OUT_OF_MEMORY;

@@ -30,12 +30,15 @@ inline constexpr std::string_view kDatabaseName = "MVSYSTEM";
 inline constexpr std::string_view kProductPattern = "5817-002%";
 inline constexpr unsigned long kReconnectPauseMs = 60000;
 inline constexpr int kReconnectAttempts = 5;
+// The result of opening a session without a user name: no connection is tried.
+inline constexpr RC RC_NO_USER = RC_FAILED;
 
 // Reads the credentials from the settings file and opens the session.
 // Returns 0 or the error number of the failed connect.
 [[nodiscard]] RC dbConnect(DbSession& session) noexcept;
 // Opens a fresh connection in manual-commit mode. Returns 0 or the client
-// library's error number.
+// library's error number; RC_NO_USER without trying when the user is empty
+// (an empty password is allowed).
 [[nodiscard]] RC dbOpenSession(DbSession& session, std::string_view user, std::string_view password,
                                std::string_view host, std::string_view database) noexcept;
 // Five attempts with the stored credentials, a minute apart. Returns 1 when

@@ -96,6 +96,7 @@ int runAttempts(RunState& run, Writer writer) noexcept {
 
 int runProgram(int argc, const char* const* argv) noexcept {
   std::setlocale(LC_NUMERIC, "C");
+  platform::ignoreFileSizeSignal();
 
   if (argc < 3) {
     const std::string_view text = usageText();

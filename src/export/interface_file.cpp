@@ -1,5 +1,7 @@
 #include "export/interface_file.h"
 
+#include <unistd.h>
+
 #include "support/platform.h"
 
 namespace sstrxv {
@@ -8,7 +10,9 @@ constexpr std::size_t kWriteBufferBytes = 1 << 18;
 }
 
 std::optional<InterfaceFile> InterfaceFile::create(const std::string& path) noexcept {
-  std::remove(platform::nativePath(path).c_str());
+  // unlink, not remove: a directory at the path is never deleted; opening
+  // it then fails like any other open.
+  ::unlink(platform::nativePath(path).c_str());
   return open(path, "w");
 }
 

@@ -44,9 +44,24 @@ LogSettings configureLog(LogSettings next) noexcept {
   return std::exchange(settings(), std::move(next));
 }
 
-void writeLog(std::string_view message) noexcept {
+namespace {
+
+// Each message is one line: a CR or LF inside it (from a logged value) is
+// written as a blank, so that no message can start a line of its own.
+std::string oneLine(std::string_view message) {
+  std::string text(message);
+  for (char& c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return text;
+}
+
+}  // namespace
+
+void writeLog(std::string_view rawMessage) noexcept {
   try {
     const LogSettings& log = settings();
+    const std::string message = oneLine(rawMessage);
     if (log.DebugFlag == 1) {
       std::fwrite(message.data(), 1, message.size(), stdout);
       std::fputc('\n', stdout);

@@ -1,6 +1,7 @@
 #include "support/platform.h"
 
 #include <chrono>
+#include <csignal>
 #include <ctime>
 #include <thread>
 
@@ -30,6 +31,8 @@ PauseFunction replacePause(PauseFunction pause) noexcept {
   currentPause = pause ? pause : realPause;
   return previous;
 }
+
+void ignoreFileSizeSignal() noexcept { std::signal(SIGXFSZ, SIG_IGN); }
 
 std::string localTimestamp() {
   const std::time_t now = std::time(nullptr);

@@ -23,6 +23,11 @@ void pauseMilliseconds(unsigned long milliseconds) noexcept;
 // Installs another pause (nullptr restores the real one); returns the previous one.
 PauseFunction replacePause(PauseFunction pause) noexcept;
 
+// A write beyond the file-size limit fails with an error instead of ending
+// the process with SIGXFSZ, so the write check of the interface file
+// reports it.
+void ignoreFileSizeSignal() noexcept;
+
 // The current local date and time as "%Y-%m-%d %H:%M:%S".
 std::string localTimestamp();
 

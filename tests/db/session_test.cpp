@@ -107,6 +107,7 @@ TEST_F(SessionTest, QuotedValuesAreEscaped) {
   EXPECT_FALSE(isPlainIdentifier("a.b"));
   EXPECT_FALSE(isPlainIdentifier("x;drop"));
   EXPECT_FALSE(isPlainIdentifier("ABCDEFGHIJKLMNOPQRSTU"));  // longer than 20
+  EXPECT_FALSE(isPlainIdentifier(std::string_view("MandA\0evil", 10)));  // checked at its full length
 }
 
 TEST_F(SessionTest, ValuesArriveByteForByteAsStored) {

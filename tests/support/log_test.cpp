@@ -99,3 +99,10 @@ TEST_F(LogTest, UnwritableLogGoesToStandardError) {
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(err.substr(kStampAndBlank), "Fehler in Fkt. SQLOpenIDS(). RC: 1146\n");
 }
+
+TEST_F(LogTest, LineEndsInsideAMessageCannotForgeALine) {
+  logMessage("Schema:%s Lizenz:%s Mandant:%s", "T1\r\n2026-01-01 00:00:00 Import x fertig.", "L\n1", "M\r1");
+  const std::string text = read(log());
+  EXPECT_EQ(text.substr(kStampAndBlank),
+            "Schema:T1  2026-01-01 00:00:00 Import x fertig. Lizenz:L 1 Mandant:M 1\n");
+}

@@ -136,6 +136,23 @@ TEST_P(IdnReleaseTest, CostCentreAndBsvKalByRelease) {
 
 INSTANTIATE_TEST_SUITE_P(Releases, IdnReleaseTest, ::testing::Values("05.30", "05.40", "05.90"));
 
+// Values are bytes with a length: a NUL inside a key is part of the key, and
+// line ends or NULs inside a value do not break the record's one line.
+TEST_F(IdnTest, NulBytesInKeysAndLineEndsInValues) {
+  setRelease("05.40");
+  db.createTenantSchema("T1");
+  addTenant("L1", "7\\0X", "T1");
+  addBadge({"B-OWN", "NOW() - INTERVAL 1 DAY", "NULL", "PN\\0Z", "7\\0X"});
+  addBadge({"B-OTHER", "NOW() - INTERVAL 1 DAY", "NULL", "PN", "7"});  // another tenant's badge
+  addPerson("T1", "PN\\0Z", "'Own\\r\\nName'");
+  addPerson("T1", "PN", "'Other'");
+  db.exec("INSERT INTO T1.Mvs310Bsv (BSVPNR, BSVMAP) VALUES ('PN', 7), ('PN\\0Z', 3);"
+          "INSERT INTO T1.PERSONALSTAMM (PSTPNRNUM, PSTZUOKST) VALUES ('PN', 'OTHER'), ('PN\\0Z', 'OWN')");
+
+  EXPECT_EQ(runProgram(layout, {path, "IDN"}).exitCode, 0);
+  EXPECT_EQ(readFile(path), idnLine({"B-OWN", today(-1), "", "PN Z", "Own  Name", "3", "OWN", "", "L1", "7 X"}));
+}
+
 // Failures, run in-process so that the pauses between attempts are not waited for.
 namespace {
 

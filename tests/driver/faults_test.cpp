@@ -1,0 +1,158 @@
+// Faults from outside, with the program run in-process so that its pauses
+// are counted instead of waited for: settings without a user, a file-size
+// limit, a directory at the output path, a connection dropped by the server.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <thread>
+
+#include "common/test_env.h"
+#include "driver/driver.h"
+#include "support/cipher.h"
+#include "support/platform.h"
+
+using namespace sstrxv;
+using namespace sstrxv::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+int pauses;
+
+class FaultTest : public WriterTest {
+ protected:
+  void SetUp() override {
+    WriterTest::SetUp();
+    pauses = 0;
+    platform::replacePause([](unsigned long) { ++pauses; });
+    layout.enter();
+  }
+  void TearDown() override { platform::replacePause(nullptr); }
+
+  static int run(const std::string& path, const char* type) {
+    const char* argv[] = {"SSTRXV", path.c_str(), type};
+    return sstrxv::runProgram(3, argv);
+  }
+  std::size_t countLog(const std::string& message) const {
+    const auto log = layout.logMessages();
+    return static_cast<std::size_t>(std::count(log.begin(), log.end(), message));
+  }
+};
+
+std::string record(int number, const std::string& key, const std::string& plain, const char* end = "\r\n") {
+  return std::string(";Datenbank;") + end + std::to_string(number) + ";" + key + ";" +
+         encryptText(plain, kSettingsKey) + end;
+}
+
+}  // namespace
+
+TEST_F(FaultTest, SettingsWithoutUserNeverLogIn) {
+  const std::string valid = record(1, "NET8", "") + record(2, "LOGIN", kProgramUser) + record(3, "PASS", kProgramPassword);
+  struct Case {
+    const char* name;
+    std::string settings;
+  };
+  const Case cases[] = {
+      {"empty file", ""},
+      {"binary junk", std::string("\0\xFF\x01;;\n\x80;2;LOGIN;\n", 16)},
+      {"no LOGIN key", record(1, "NET8", "") + record(3, "PASS", kProgramPassword)},
+      {"CR-only line ends", record(1, "NET8", "", "\r") + record(2, "LOGIN", kProgramUser, "\r")},
+      {"a stray first line", "stray\r\n" + valid},
+      {"a directory", ""},
+  };
+  db.exec("SET GLOBAL log_output = 'TABLE'; SET GLOBAL general_log = 1; TRUNCATE TABLE mysql.general_log");
+  const fs::path settings = layout.root() / "Files" / "Melvarion.Ini";
+  for (const Case& c : cases) {
+    fs::remove_all(settings);
+    if (std::string_view(c.name) == "a directory") fs::create_directory(settings);
+    else writeFile(settings, c.settings);
+    pauses = 0;
+    EXPECT_EQ(run(outPath("mnd.imp"), "MND"), 99) << c.name;
+    EXPECT_EQ(pauses, 5) << c.name;  // the reconnection attempts, then the end
+    const auto log = layout.logMessages();
+    ASSERT_GE(log.size(), 2u) << c.name;
+    EXPECT_EQ(log[log.size() - 12], "Kein Datenbankbenutzer (LOGIN) in ..\\..\\Files\\Melvarion.Ini") << c.name;
+    EXPECT_EQ(log[log.size() - 11], "Datenbankverbindung fehlgeschlagen, Fehler: -1") << c.name;
+  }
+  // Not one login was tried: not as the system account, not as anyone.
+  const std::string connects = db.scalar("SELECT COUNT(*) FROM mysql.general_log WHERE command_type = 'Connect'");
+  db.exec("SET GLOBAL general_log = 0");
+  EXPECT_EQ(connects, "0");
+  EXPECT_FALSE(fs::exists(outPath("mnd.imp")));
+}
+
+TEST_F(FaultTest, FileSizeLimitAndADirectoryAtThePathAreFailedWrites) {
+  db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDNA1, MNDKON) SELECT seq, seq, 'Name', 0 "
+          "FROM MVSYSTEM.seq_1_to_2000");
+  const std::string path = outPath("mnd.imp");
+  // The program itself must survive the limit: the signal keeps its default.
+  const auto runLimited = [&path] {
+    const rlimit small{32 * 1024, 32 * 1024};
+    setrlimit(RLIMIT_FSIZE, &small);
+    std::signal(SIGXFSZ, SIG_DFL);
+    std::exit(run(path, "MND"));
+  };
+  EXPECT_EXIT(runLimited(), ::testing::ExitedWithCode(99), "");
+  EXPECT_EQ(countLog("Schreiben der Datei " + path + " fehlgeschlagen"), 5u);
+  EXPECT_EQ(layout.logMessages().back(), "Die Schnittstellendatei vom Dateityp 'MND' konnte nicht erstellt werden!");
+
+  // An empty directory where the file should be is not deleted.
+  const fs::path directory = layout.outDir() / "dir.imp";
+  fs::create_directory(directory);
+  EXPECT_EQ(run(directory.string(), "MND"), 99);
+  EXPECT_TRUE(fs::is_directory(directory));
+  EXPECT_EQ(countLog("Oeffnen der Datei " + directory.string() + " fehlgeschlagen"), 5u);
+}
+
+TEST_F(FaultTest, ConnectionDroppedMidExportIsReconnectedAndTheFileWrittenWhole) {
+  constexpr int kBadges = 5000;
+  db.exec("INSERT INTO MVSYSTEM.MVS110LIZ (LIZPRD, LIZVER) VALUES ('5817-002-01', '05.40');"
+          "INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('L1', 'M1', 'T1', 0);"
+          "INSERT INTO MVSYSTEM.MVS301ASW (ASWNUM, ASWGVO, ASWPNR, ASWMND) "
+          "SELECT CONCAT('A', seq), NOW() - INTERVAL 1 DAY, seq, 'M1' FROM MVSYSTEM.seq_1_to_5000;"
+          "INSERT INTO MVSYSTEM.MVS113AWV (AWVNUM) SELECT CONCAT('A', seq) FROM MVSYSTEM.seq_1_to_5000;"
+          "CREATE INDEX IF NOT EXISTS asw_num ON MVSYSTEM.MVS301ASW (ASWNUM);"
+          "CREATE INDEX IF NOT EXISTS awv_num ON MVSYSTEM.MVS113AWV (AWVNUM)");
+  db.createTenantSchema("T1");
+  db.exec("INSERT INTO T1.MVS300PNR (PNRNUM) SELECT seq FROM MVSYSTEM.seq_1_to_5000;"
+          "CREATE INDEX pnr_num ON T1.MVS300PNR (PNRNUM)");
+  const std::string path = outPath("idstamm.imp");
+
+  // A second session kills the program's connection once the first lines
+  // have reached the file.
+  std::atomic<bool> done{false};
+  bool killed = false;
+  std::thread killer([&] {
+    TestDatabase root;
+    while (!done && !killed) {
+      std::error_code ignored;
+      if (fs::file_size(path, ignored) > 0 && fs::file_size(path, ignored) != static_cast<std::uintmax_t>(-1)) {
+        const std::string id = root.scalar("SELECT id FROM information_schema.processlist WHERE user = 'sstrxv'");
+        if (!id.empty()) {
+          root.exec("KILL CONNECTION " + id);
+          killed = true;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  const int code = run(path, "IDN");
+  done = true;
+  killer.join();
+
+  ASSERT_TRUE(killed);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(sortedLines(readFile(path)).size(), static_cast<std::size_t>(kBadges));
+  const auto log = layout.logMessages();
+  EXPECT_NE(std::find_if(log.begin(), log.end(),
+                         [](const std::string& m) { return m.starts_with("Fehler in Fkt. SQLFetchIDS(). RC: 20"); }),
+            log.end());
+  EXPECT_EQ(countLog("Import " + path + " fehlgeschlagen."), 1u);
+  EXPECT_EQ(countLog("Die Verbindung zur Datenbank wurde wiederhergestellt!"), 1u);
+  EXPECT_EQ(log.back(), "Die Schnittstellendatei vom Dateityp 'IDN' wurde erstellt!");
+}
