@@ -1,6 +1,9 @@
 # Installs the Debian packages the build, the tests and the demo need,
 # when they are not there yet. Sourced by scripts/test and scripts/demo.
-SSTRXV_PACKAGES=(cmake make g++ pkg-config libmariadb-dev libgtest-dev mariadb-server mariadb-client)
+# dpkg-dev and file: cpack's Debian package with dependencies found by
+# dpkg-shlibdeps; systemd: systemd-analyze for the unit files.
+SSTRXV_PACKAGES=(cmake make g++ pkg-config libmariadb-dev libgtest-dev mariadb-server mariadb-client
+                 dpkg-dev file systemd)
 
 ensure_packages() {
     local missing=()

@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# The Debian package, end to end.
+#
+#   package_test.sh build BUILD_DIR SOURCE_DIR WORK VERSION
+#       builds the package with cpack into WORK/out, checks its dependencies
+#       and file list, and unpacks it into WORK/root (the fixture "package")
+#   package_test.sh run WORK
+#       lays out a product tree in WORK/site, writes its settings file with the
+#       installed sstrxv-encipher, and runs the installed SSTRXV with the
+#       arguments of the installed service unit (instance MND) against the
+#       test server (MYSQL_UNIX_PORT); checks the exit code and the file's bytes
+#   package_test.sh units WORK
+#       systemd-analyze verify on the installed units, and the unit's writable
+#       paths against the places the program writes to
+set -uo pipefail
+
+UNIT_DIR=usr/lib/systemd/system
+PROGRAM=/usr/bin/SSTRXV
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# The value of KEY= in a unit file (the last one, as systemd takes it).
+unit_value() {
+    sed -n "s/^$2=//p" "$1" | tail -n 1
+}
+
+# The service's command line for instance MND, as an array in "args".
+service_args() {
+    read -r -a args <<<"$(unit_value "$1" ExecStart | sed 's/%i/MND/g')"
+}
+
+do_build() {
+    local build=$1 source=$2 work=$3 version=$4
+    rm -rf "$work"
+    mkdir -p "$work/out"
+    cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpack.log" 2>&1 \
+        || { cat "$work/cpack.log" >&2; fail "cpack failed"; }
+    local deb=("$work"/out/sstrxv_"$version"_*.deb)
+    [ -f "${deb[0]}" ] || fail "no package sstrxv_${version}_*.deb in $work/out"
+
+    dpkg-deb -f "$deb" Depends | grep -q 'libmariadb3' \
+        || fail "dependencies lack the MariaDB client library: $(dpkg-deb -f "$deb" Depends)"
+    local expected="./usr/bin/SSTRXV ./usr/bin/sstrxv-encipher ./$UNIT_DIR/sstrxv@.service ./$UNIT_DIR/sstrxv@.timer ./usr/share/doc/sstrxv/README.md"
+    [ -f "$source/docs/formats.md" ] && expected+=" ./usr/share/doc/sstrxv/formats.md"
+    local got
+    got=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
+    [ "$got" = "$(tr ' ' '\n' <<<"$expected" | sort)" ] || fail "package contents differ:"$'\n'"$got"
+
+    dpkg -x "$deb" "$work/root" || fail "dpkg -x failed"
+}
+
+do_run() {
+    local work=$1
+    local pkg=$work/root site=$work/site
+    [ -n "${MYSQL_UNIX_PORT:-}" ] || fail "MYSQL_UNIX_PORT is not set"
+    rm -rf "$site"
+    mkdir -p "$site/Files" "$site/Melvarion_php/log" "$site/bin/run" "$site/transfer/Pollarix"
+
+    local i=1 pair value
+    for pair in "NET8=" "LOGIN=sstrxv" "PASS=sstrxv-secret"; do
+        value=$("$pkg/usr/bin/sstrxv-encipher" "${pair#*=}") || fail "sstrxv-encipher failed"
+        printf ';Datenbank;\r\n%d;%s;%s\r\n' "$i" "${pair%%=*}" "$value"
+        i=$((i + 1))
+    done >"$site/Files/Melvarion.Ini"
+
+    mariadb --no-defaults --socket="$MYSQL_UNIX_PORT" -uroot -e "
+        DELETE FROM MVSYSTEM.MVS112MND;
+        INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDNA1, MNDSTA, MNDDAT, MNDERF, MNDKON, MNDSCH)
+        VALUES ('00001', '00010', _latin1 0x4DFC6C6C6572, '1', '2026-03-01 06:15:09', NULL, 0, 'T1')" \
+        || fail "inserting the tenant failed"
+
+    local args
+    service_args "$pkg/$UNIT_DIR/sstrxv@.service"
+    [ "${args[0]}" = "$PROGRAM" ] || fail "ExecStart names ${args[0]}, the package holds $PROGRAM"
+    args[0]=$pkg$PROGRAM
+    (cd "$site/bin/run" && "${args[@]}" </dev/null >"$work/run.out" 2>&1)
+    local code=$?
+    [ $code -eq 0 ] || { cat "$work/run.out" "$site/Melvarion_php/log/sstrxv.log" >&2; fail "exit code $code"; }
+
+    printf '%-5s%-5s%-50s%-5s%-14s%-50sx\r\n' 00001 00010 $'M\xFCller' 1 20260301061509 "" >"$work/expected.imp"
+    cmp "$work/expected.imp" "$site/transfer/Pollarix/MND.imp" || fail "the file differs from $work/expected.imp"
+    grep -q "Die Schnittstellendatei vom Dateityp 'MND' wurde erstellt!" "$site/Melvarion_php/log/sstrxv.log" \
+        || fail "the run log has no success line"
+}
+
+do_units() {
+    local work=$1
+    local pkg=$work/root units=$work/units f
+    rm -rf "$units"
+    mkdir -p "$units"
+    # verify needs the program named in ExecStart: copies that name the unpacked one.
+    for f in sstrxv@.service sstrxv@.timer; do
+        sed "s|^ExecStart=$PROGRAM |ExecStart=$pkg$PROGRAM |" "$pkg/$UNIT_DIR/$f" >"$units/$f" || fail "no $f"
+    done
+
+    # Unknown keys and bad values are only warnings: any line about the units fails.
+    local out
+    out=$(systemd-analyze verify --man=no "$units/sstrxv@MND.service" "$units/sstrxv@MND.timer" 2>&1) \
+        || fail "systemd-analyze verify failed:"$'\n'"$out"
+    ! grep -q 'sstrxv@' <<<"$out" || fail "systemd-analyze verify:"$'\n'"$out"
+
+    # The program writes its file and its log relative to the working
+    # directory; under ProtectSystem=strict both must be ReadWritePaths.
+    local service=$units/sstrxv@.service wd args rw needed
+    wd=$(unit_value "$service" WorkingDirectory)
+    service_args "$service"
+    read -r -a rw <<<"$(unit_value "$service" ReadWritePaths)"
+    for needed in "$wd/$(dirname "${args[1]}")" "$wd/../../Melvarion_php/log"; do
+        printf '%s\n' "${rw[@]#-}" | grep -qxF "$(realpath -m "$needed")" \
+            || fail "$(realpath -m "$needed") is not among ReadWritePaths: ${rw[*]}"
+    done
+}
+
+case "${1:-}" in
+    build) do_build "$2" "$3" "$4" "$5" ;;
+    run) do_run "$2" ;;
+    units) do_units "$2" ;;
+    *) fail "usage: $0 build BUILD_DIR SOURCE_DIR WORK VERSION | run WORK | units WORK" ;;
+esac
