@@ -92,14 +92,14 @@ TEST(SaldoSettings, RenderingOfTheSlots) {
 
 TEST(SaldoSettings, AnyInputIsReadWithoutHarm) {
   std::mt19937 random(8);
-  std::string binary(10 * 1024 * 1024, '\0');
+  std::string binary(1024 * 1024, '\0');
   for (char& c : binary) c = static_cast<char>(random() % 256);
-  std::string labels;
-  while (labels.size() < 10 * 1024 * 1024) labels += "T01=" + std::string(200, 'L') + "\n";
-  for (const std::string& bytes :
-       {std::string(), binary, std::string(10 * 1024 * 1024, '\0'), labels + "F01=UVJ"}) {
+  for (const std::string& bytes : {std::string(), binary, std::string(1024 * 1024, '\0')}) {
     EXPECT_LE(parseSaldoSettings(bytes).slots.size(), kMaxSaldoSlots);
   }
+  // 10 MB of long label lines are read through to the slot at the end
+  std::string labels;
+  while (labels.size() < 10 * 1024 * 1024) labels += "T01=" + std::string(200, 'L') + "\n";
   EXPECT_EQ(describe(parseSaldoSettings(labels + "F01=UVJ")), "F01::UVJ");
 }
 
