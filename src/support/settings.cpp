@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <optional>
+#include <sstream>
 
 #include "support/cipher.h"
 #include "support/platform.h"
@@ -43,29 +44,45 @@ bool matches(const SettingRecord& record, std::string_view section, std::string_
          (number != 0 && record.number == number);
 }
 
+// The first matching record of the settings text.
+SettingResult findSetting(std::istream& file, std::string_view section, std::string_view key,
+                          long number) {
+  SettingResult result;
+  std::string line1;
+  std::string line2;
+  while (std::getline(file, line1) && std::getline(file, line2)) {
+    stripCarriageReturn(line1);
+    stripCarriageReturn(line2);
+    const auto record = parseRecord(line1, line2);
+    if (!record || !matches(*record, section, key, number)) continue;
+    std::string plain;
+    decryptText(record->value, plain, kSettingsKey);
+    result.settingNumber = record->number;
+    result.settingSection.assign(record->section);
+    result.settingKey.assign(record->key);
+    result.settingValue.assign(plain);
+    return result;
+  }
+  return result;
+}
+
 }  // namespace
 
 SettingResult readSetting(std::string_view section, std::string_view key, long number,
                           std::string_view path) noexcept {
-  SettingResult result;
   try {
     std::ifstream file(platform::nativePath(path), std::ios::binary);
-    if (!file) return result;
-    std::string line1;
-    std::string line2;
-    while (std::getline(file, line1) && std::getline(file, line2)) {
-      stripCarriageReturn(line1);
-      stripCarriageReturn(line2);
-      const auto record = parseRecord(line1, line2);
-      if (!record || !matches(*record, section, key, number)) continue;
-      std::string plain;
-      decryptText(record->value, plain, kSettingsKey);
-      result.settingNumber = record->number;
-      result.settingSection.assign(record->section);
-      result.settingKey.assign(record->key);
-      result.settingValue.assign(plain);
-      return result;
-    }
+    if (file) return findSetting(file, section, key, number);
+  } catch (...) {
+  }
+  return SettingResult{};
+}
+
+SettingResult readSettingFromText(std::string_view section, std::string_view key, long number,
+                                  std::string_view text) noexcept {
+  try {
+    std::istringstream file{std::string(text)};
+    return findSetting(file, section, key, number);
   } catch (...) {
   }
   return SettingResult{};

@@ -26,4 +26,8 @@ struct SettingResult {
 [[nodiscard]] SettingResult readSetting(std::string_view section, std::string_view key, long number,
                  std::string_view path) noexcept;
 
+// The same lookup in the bytes of a settings file.
+[[nodiscard]] SettingResult readSettingFromText(std::string_view section, std::string_view key, long number,
+                                                std::string_view text) noexcept;
+
 }  // namespace sstrxv

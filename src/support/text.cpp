@@ -1,8 +1,12 @@
 #include "support/text.h"
 
+#include <clocale>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <locale.h>
+#include <memory>
+#include <type_traits>
 
 namespace sstrxv {
 
@@ -58,7 +62,11 @@ long leadingInteger(std::string_view text) noexcept {
 
 double leadingNumber(std::string_view text) noexcept {
   const std::string copy(text);
-  return std::strtod(copy.c_str(), nullptr);
+  // The "C" conventions whatever the process locale is: under a locale with
+  // a decimal comma, strtod would stop at the point of "12.5".
+  using LocaleHandle = std::unique_ptr<std::remove_pointer_t<locale_t>, decltype(&freelocale)>;
+  const LocaleHandle c(newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr)), &freelocale);
+  return c ? strtod_l(copy.c_str(), nullptr, c.get()) : std::strtod(copy.c_str(), nullptr);
 }
 
 }  // namespace sstrxv

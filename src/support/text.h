@@ -58,8 +58,8 @@ std::string& upperCase(std::string& text) noexcept;
 // optional sign, digits); no digits give 0.
 long leadingInteger(std::string_view text) noexcept;
 
-// Reads a leading decimal number the way strtod does with the "C" locale;
-// no number gives 0.0.
+// Reads a leading decimal number the way strtod does with the "C" locale,
+// whatever the process locale is; no number gives 0.0.
 double leadingNumber(std::string_view text) noexcept;
 
 }  // namespace sstrxv

@@ -1,0 +1,30 @@
+#include "export/balance/text_pieces.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "support/platform.h"
+
+namespace sstrxv {
+
+bool TextPieces::next(std::string& piece) {
+  using Traits = std::streambuf::traits_type;
+  piece.clear();
+  while (piece.size() < pieceSize_) {
+    Traits::int_type c = source_.sbumpc();
+    if (Traits::eq_int_type(c, Traits::eof())) break;
+    if (c == '\r' && source_.sgetc() == '\n') c = source_.sbumpc();
+    piece.push_back(Traits::to_char_type(c));
+    if (c == '\n') break;
+  }
+  return !piece.empty();
+}
+
+bool openTextFile(std::filebuf& file, std::string_view path) {
+  const std::string native = platform::nativePath(path);
+  std::error_code error;
+  if (std::filesystem::is_directory(native, error)) return false;
+  return file.open(native, std::ios::in | std::ios::binary) != nullptr;
+}
+
+}  // namespace sstrxv

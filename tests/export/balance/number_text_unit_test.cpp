@@ -1,0 +1,119 @@
+// The texts of the balance line for given numbers, under the "C" locale and
+// again under a locale that writes a decimal comma.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+
+#include "export/balance/number_text.h"
+#include "export/balance/premium.h"
+#include "export/balance/saldo_settings.h"
+#include "support/text.h"
+
+using namespace sstrxv;
+
+namespace {
+
+enum class Rule { kSigned10, kComma, kHoursMinutes, kSlotValue, kVacation, kTimeBalance, kAmp,
+                  kTimeSlot, kVacationSlot, kPremium };
+
+struct Case {
+  Rule rule;
+  std::string input;
+  std::string expected;
+};
+
+// The 8 value characters of F01 for a one-slot setting over the given key.
+std::string slotValue(std::string_view key, double value) {
+  SaldoValues values;
+  values.timeBalance[0] = static_cast<long>(value);
+  values.uvj = value;
+  SaldoSettings settings;
+  settings.slots.push_back({"F01", "", {std::string(key)}});
+  SaldoRecord record;
+  fillFlexFields(settings, values, record);
+  return std::string(record[saldo_field::kF01].view().substr(12));
+}
+
+std::string apply(const Case& c) {
+  switch (c.rule) {
+    case Rule::kSigned10: return formatSigned10(c.input);
+    case Rule::kComma: return decimalComma(c.input);
+    case Rule::kHoursMinutes: return hoursToMinutes(c.input);
+    case Rule::kSlotValue: return formatSlotValue(c.input);
+    case Rule::kVacation: return vacationFigureText(c.input);
+    case Rule::kTimeBalance: return timeBalanceText(std::stol(c.input));
+    case Rule::kAmp: return trafficLightText(std::stol(c.input));
+    case Rule::kTimeSlot: return slotValue("SA1", leadingNumber(c.input));
+    case Rule::kVacationSlot: return slotValue("UVJ", leadingNumber(c.input));
+    case Rule::kPremium: {
+      const PremiumResult premium = parsePraemien("4711 " + c.input + "\n");
+      return premium.table.find("4711").value_or("no entry");
+    }
+  }
+  return {};
+}
+
+const Case kCases[] = {
+    {Rule::kSigned10, "12.5", "+    12.50"},
+    {Rule::kSigned10, "-3.25", "-     3.25"},
+    {Rule::kSigned10, "1,5", "+     1.50"},  // the first comma is read as the point
+    {Rule::kSigned10, "abc", "+     0.00"},
+    {Rule::kSigned10, "1234567.891", "+234567.89"},  // the sign takes the leading digit
+    {Rule::kComma, ".00", "0,00"},
+    {Rule::kComma, "+    12.50", "+    12,50"},
+    {Rule::kComma, "12", "12,00"},
+    {Rule::kComma, "12345678901.5", "12345678901.5,00"},  // no separator among the first ten
+    {Rule::kHoursMinutes, "", "0,00"},
+    {Rule::kHoursMinutes, "+    12.58", "+    12,35"},
+    {Rule::kHoursMinutes, "-     0.50", "-     0,30"},
+    {Rule::kHoursMinutes, "+     0.00", "+     0,00"},
+    {Rule::kHoursMinutes, "-12.58", "-12,35"},
+    {Rule::kHoursMinutes, "7", "7,00"},
+    {Rule::kSlotValue, "12,35", " 12,35 "},
+    {Rule::kSlotValue, "-0,30", "  0,30-"},
+    {Rule::kSlotValue, "12345.50", "2345,50 "},
+    {Rule::kVacation, "12.5", "+    12,50"},
+    {Rule::kVacation, "30", "+    30,00"},
+    {Rule::kVacation, "20", "+    20,00"},
+    {Rule::kVacation, "-3.25", "-     3,25"},
+    {Rule::kTimeBalance, "755", "+    12,35"},
+    {Rule::kTimeBalance, "-30", "-     0,30"},
+    {Rule::kTimeBalance, "0", "+     0,00"},
+    {Rule::kTimeBalance, "119", "+     1,59"},
+    {Rule::kAmp, "3", "    3"},
+    {Rule::kAmp, "-1", "   -1"},
+    {Rule::kTimeSlot, "755", "  12,35 "},
+    {Rule::kTimeSlot, "-755", "  12,35-"},
+    {Rule::kTimeSlot, "-30", "   0,30-"},
+    {Rule::kVacationSlot, "2.5", "   2,50 "},
+    {Rule::kVacationSlot, "-2.5", "   2,50-"},
+    {Rule::kVacationSlot, "12345.5", "2345,50 "},  // the leading digit is lost
+    {Rule::kPremium, "12.5 7", "ZG  12,5%  ZK     7%"},
+    {Rule::kPremium, "1234.56 0.5", "ZG 34,56%  ZK   0,5%"},
+    {Rule::kPremium, "", "ZG      %  ZK      %"},
+    {Rule::kPremium, "007.50 00.5", "ZG  7,50%  ZK   0,5%"},
+};
+
+void expectAllCases(const char* locale) {
+  for (const Case& c : kCases) {
+    EXPECT_EQ(apply(c), c.expected) << "rule " << static_cast<int>(c.rule) << ", input \"" << c.input
+                                    << "\", locale " << locale;
+  }
+}
+
+}  // namespace
+
+TEST(BalanceNumberText, WorkedExamples) { expectAllCases("C"); }
+
+TEST(BalanceNumberText, WorkedExamplesUnderADecimalCommaLocale) {
+  struct RestoreLocale {
+    std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    ~RestoreLocale() { std::setlocale(LC_NUMERIC, previous.c_str()); }
+  } restore;
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
+    GTEST_SKIP() << "locale de_DE.UTF-8 is not installed";
+  }
+  ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
+  expectAllCases("de_DE.UTF-8");
+}
