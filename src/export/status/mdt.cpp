@@ -2,6 +2,7 @@
 // on which a status period of the badge holder covers a working day (a day
 // record whose working-time model has a target time).
 #include <string_view>
+#include <utility>
 
 #include "export/frame.h"
 #include "export/status/status.h"
@@ -23,22 +24,17 @@ constexpr std::size_t kStatus = 6;
 
 constexpr TenantMessage kMdtTenantMessage = "Schema: %s  Lizenz: %s  Mandant: %s";
 
-// The status in the form the terminals take: 2 and 3 stay, 5 is 2, 7, 9
-// and 10 are 3, anything else (NULL too) is 0.
+// The status in the form the terminals take: 2 and 3 as delivered, these
+// by the status stored, anything else (NULL too) 0.
+constexpr std::pair<long, std::string_view> kTerminalStatus[] = {{5, "2"}, {7, "3"}, {9, "3"}, {10, "3"}};
+
 std::string_view terminalStatus(std::string_view delivered) noexcept {
-  switch (leadingInteger(delivered)) {
-    case 2:
-    case 3:
-      return delivered;
-    case 5:
-      return "2";
-    case 7:
-    case 9:
-    case 10:
-      return "3";
-    default:
-      return "0";
+  const long value = leadingInteger(delivered);
+  if (value == 2 || value == 3) return delivered;
+  for (const auto& [stored, written] : kTerminalStatus) {
+    if (stored == value) return written;
   }
+  return "0";
 }
 
 class MdtQuery final : public RecordQuery<9> {

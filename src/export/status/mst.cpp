@@ -4,6 +4,7 @@
 // texts, the cost centre and the department on the period's first day.
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "export/frame.h"
 #include "export/status/status.h"
@@ -28,25 +29,17 @@ constexpr std::size_t kTenantNumber = 1;
 constexpr std::size_t kStatus = 3;
 constexpr std::size_t kStartDate = 9;
 
-// The status in the one-digit form the terminals take; values without a
-// mapping are written as delivered.
+// The one-digit status the terminals take, by the status stored; other
+// values are written as delivered.
+constexpr std::pair<long, std::string_view> kTerminalStatus[] = {{8, "4"},  {9, "7"},  {10, "3"}, {11, "4"},
+                                                                 {12, "4"}, {13, "6"}, {14, "7"}, {15, "7"}};
+
 std::string_view terminalStatus(std::string_view delivered) noexcept {
-  switch (leadingInteger(delivered)) {
-    case 8:
-    case 11:
-    case 12:
-      return "4";
-    case 9:
-    case 14:
-    case 15:
-      return "7";
-    case 10:
-      return "3";
-    case 13:
-      return "6";
-    default:
-      return delivered;
+  const long value = leadingInteger(delivered);
+  for (const auto& [stored, written] : kTerminalStatus) {
+    if (stored == value) return written;
   }
+  return delivered;
 }
 
 // The start date "dd.mm.yyyy" fits its eight columns as "dd.mm.yy"; any
@@ -98,8 +91,8 @@ class MstQuery final : public RecordQuery<13> {
 
 int writeMstFile(ExportContext& context) noexcept {
   MstQuery query;
-  return runWriter(context, WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen.", .tenant = kTenantMessage},
-                   query);
+  return runWriter(context,
+                   WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen.", .tenant = kTenantMessage}, query);
 }
 
 }  // namespace sstrxv
