@@ -115,3 +115,47 @@ INSERT INTO MVS402ZUZ (ZUZNUM, ZUZVON, ZUZBIS, ZUZSTA) VALUES
   ('Z04', 750, 990, NULL),
   ('Z05', 0, 1440, NULL),
   ('Z06', 0, 60, NULL);
+
+-- Employee status files (MST, MDT, FCD).
+-- Function codes: MAND1's code 40 has no short text and is not listed;
+-- code 30 has no terminal code (written as -9).
+INSERT INTO MAND1.MVs131Fcd (FCDNUM, FCDKRT, FCDTXT, FCDTYP, FCDFCD) VALUES
+  (10, 'U', 'Urlaub', 'A', '1'),
+  (20, 'K', 'Krankheit', 'A', '2'),
+  (30, 'D', 'Dienstreise', 'B', NULL),
+  (40, NULL, 'Intern', 'B', '4');
+INSERT INTO MAND2.MVs131Fcd (FCDNUM, FCDKRT, FCDTXT, FCDTYP, FCDFCD) VALUES
+  (10, 'U', 'Urlaub', 'A', '1'),
+  (50, 'S', 'Schulung', 'B', '');
+
+-- Departments of the persons, valid from the start of 2025.
+INSERT INTO MAND1.Mvs311Zuo (ZUOPNR, ZUOGVO, ZUOGBI, ZUOABT) VALUES
+  ('1001', '2025-01-01 00:00:00', NULL, 'Produktion'),
+  ('1002', '2025-01-01 00:00:00', NULL, 'Montage');
+INSERT INTO MAND2.Mvs311Zuo (ZUOPNR, ZUOGVO, ZUOGBI, ZUOABT) VALUES
+  ('2001', '2025-01-01 00:00:00', NULL, 'Fuhrpark'),
+  ('2002', '2025-01-01 00:00:00', NULL, 'Lager');
+
+-- Status periods relative to the day the demo runs, inside the calendar
+-- days above. Huber's badge has an end date, so the status file shows him
+-- under tenant and personnel number. The period two years back is older
+-- than the cut-off; status 13 is not a detail status.
+INSERT INTO MAND1.Mvs382Bvf (BVFPNR, BVFGEN, BVFVON, BVFBIS, BVFFC1, BVFKST, BVFUH1) VALUES
+  ('1001', 9, CURDATE() + INTERVAL 1 DAY, CURDATE() + INTERVAL 5 DAY, 10, '4100', NULL),
+  ('1001', 2, CURDATE() - INTERVAL 1 DAY, CURDATE(), 20, '4100', '2026-01-01 07:30:00'),
+  ('1002', 5, CURDATE() + INTERVAL 7 DAY, CURDATE() + INTERVAL 9 DAY, 30, '4200', NULL);
+INSERT INTO MAND2.Mvs382Bvf (BVFPNR, BVFGEN, BVFVON, BVFBIS, BVFFC1, BVFKST, BVFUH1) VALUES
+  ('2001', 13, CURDATE() + INTERVAL 2 DAY, CURDATE() + INTERVAL 3 DAY, 50, '7000', NULL),
+  ('2002', 10, CURDATE(), CURDATE() + INTERVAL 3 DAY, 10, '7100', NULL),
+  ('2002', 2, CURDATE() - INTERVAL 2 YEAR, CURDATE() - INTERVAL 2 YEAR, 10, '7100', NULL);
+
+-- Working-time models (1 with a target time, 2 without) and a day record
+-- for every person and calendar day: Monday to Friday are working days.
+INSERT INTO MAND1.Mvs140Azv (AZVNUM, AZVGVO, AZVGBI, AZVSOL) VALUES
+  (1, '2025-01-01', NULL, 480), (2, '2025-01-01', NULL, 0);
+INSERT INTO MAND2.Mvs140Azv (AZVNUM, AZVGVO, AZVGBI, AZVSOL) VALUES
+  (1, '2025-01-01', NULL, 450), (2, '2025-01-01', NULL, 0);
+INSERT INTO MAND1.Mvs329Ztg (ZTGPNR, ZTGVON, ZTGAZT)
+  SELECT PNRNUM, BAKDTM, IF(WEEKDAY(BAKDTM) < 5, 1, 2) FROM MAND1.MVS300PNR, MVS133BAK;
+INSERT INTO MAND2.Mvs329Ztg (ZTGPNR, ZTGVON, ZTGAZT)
+  SELECT PNRNUM, BAKDTM, IF(WEEKDAY(BAKDTM) < 5, 1, 2) FROM MAND2.MVS300PNR, MVS133BAK;

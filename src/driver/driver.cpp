@@ -6,6 +6,7 @@
 
 #include "db/session.h"
 #include "export/master/master.h"
+#include "export/status/status.h"
 #include "export/terminal/terminal.h"
 #include "support/log.h"
 #include "support/platform.h"
@@ -22,9 +23,9 @@ const std::array<DispatchEntry, 12> kDispatchTable = {{
     {"KST", writeKstFile},
     {"BKL", writeBklFile},
     {"FTG", writeFtgFile},
-    {"MST", nullptr},
-    {"MDT", nullptr},
-    {"FCD", nullptr},
+    {"MST", writeMstFile},
+    {"MDT", writeMdtFile},
+    {"FCD", writeFcdFile},
 }};
 
 Writer findWriter(std::string_view fileType) noexcept {

@@ -1,0 +1,24 @@
+-- MST: one tenant with 50,000 persons, each in a department and with two
+-- status periods after the cut-off and one before it; persons with an even
+-- number have a badge, the others are written under tenant and person.
+-- About 100,000 lines.
+USE MVSYSTEM;
+INSERT INTO MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDSTO, MNDKON) VALUES ('00100', '00001', 'BENCH1', '001', 0);
+INSERT INTO MVS301ASW (ASWNUM, ASWGVO, ASWGBI, ASWPNR, ASWMND)
+SELECT CONCAT('A', seq), '2020-01-01', NULL, seq, '00001' FROM seq_1_to_50000 WHERE seq MOD 2 = 0;
+CREATE INDEX asw_pnr ON MVS301ASW (ASWPNR);
+USE BENCH1;
+INSERT INTO MVS300PNR (PNRNUM, PNRNAM) SELECT seq, CONCAT('Person ', seq) FROM MVSYSTEM.seq_1_to_50000;
+INSERT INTO Mvs311Zuo (ZUOPNR, ZUOGVO, ZUOGBI, ZUOABT) SELECT seq, '2020-01-01', NULL, CONCAT('Abteilung ', seq MOD 40) FROM MVSYSTEM.seq_1_to_50000;
+INSERT INTO MVs131Fcd (FCDNUM, FCDKRT, FCDTXT, FCDTYP, FCDFCD) SELECT seq, CHAR(64 + seq), CONCAT('Funktionscode ', seq), 'A', seq FROM MVSYSTEM.seq_1_to_20;
+INSERT INTO Mvs382Bvf (BVFPNR, BVFGEN, BVFVON, BVFBIS, BVFFC1, BVFKST, BVFUH1)
+SELECT p.seq, (p.seq + k.seq) MOD 16, CURDATE() - INTERVAL 150 DAY + INTERVAL (p.seq MOD 300) + 10 * k.seq DAY,
+       CURDATE() - INTERVAL 145 DAY + INTERVAL (p.seq MOD 300) + 10 * k.seq DAY, 1 + (p.seq + k.seq) MOD 20,
+       CONCAT('KST', p.seq MOD 100), NULL
+FROM MVSYSTEM.seq_1_to_50000 p, MVSYSTEM.seq_1_to_2 k;
+INSERT INTO Mvs382Bvf (BVFPNR, BVFGEN, BVFVON, BVFBIS, BVFFC1, BVFKST, BVFUH1)
+SELECT seq, 1, CURDATE() - INTERVAL 3 YEAR, CURDATE() - INTERVAL 3 YEAR, 1, 'KST', NULL FROM MVSYSTEM.seq_1_to_50000;
+CREATE INDEX pnr_num ON MVS300PNR (PNRNUM);
+CREATE INDEX zuo_pnr ON Mvs311Zuo (ZUOPNR);
+CREATE INDEX bvf_pnr ON Mvs382Bvf (BVFPNR);
+CREATE INDEX fcd_num ON MVs131Fcd (FCDNUM);

@@ -1,0 +1,52 @@
+// Function-code file FCD: per tenant every function code that has a short
+// text (an empty one counts), ordered by number.
+#include "export/frame.h"
+#include "export/status/status.h"
+
+namespace sstrxv {
+namespace {
+
+// licence number, tenant number, number, short text, text, type, terminal code
+constexpr LineFormat<7> kFcdFormat = {field(5), field(5), field(3), field(2), field(50), field(5), field(5)};
+
+// FcdNum, FcdKrt, FcdTxt, FcdTyp, FcdFcd
+constexpr ColumnFields<5> kFcdColumnFields = {2, 3, 4, 5, 6};
+constexpr std::size_t kLicenceNumber = 0;
+constexpr std::size_t kTenantNumber = 1;
+constexpr std::size_t kTerminalCode = 6;
+
+class FcdQuery final : public RecordQuery<7> {
+ public:
+  FcdQuery() : RecordQuery("SQLOpenFcd", "SQLFetchFcd", kFcdFormat) {}
+
+  // SQLCloseFcd is the common close.
+  RC open(ExportContext& context) noexcept override { return SQLOpenFcd(context); }
+
+  // A code without terminal code is shown as "-9".
+  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+    copyTenant(context, kLicenceNumber, kTenantNumber);
+    if (record_[kTerminalCode].empty()) record_[kTerminalCode].assign("-9");
+    file.write(record_);
+    return true;
+  }
+
+ protected:
+  // SQLFetchFcd: the five columns into their fields.
+  void copyRow(const Row& row) override { record_.copyColumns(row, kFcdColumnFields); }
+
+ private:
+  RC SQLOpenFcd(ExportContext& context) noexcept {
+    return openCursor(context.session, cursor_,
+                      "SELECT FcdNum, FcdKrt, FcdTxt, FcdTyp, FcdFcd FROM %s.MVs131Fcd WHERE FcdKrt is not null ORDER BY FcdNum",
+                      context.schema());
+  }
+};
+
+}  // namespace
+
+int writeFcdFile(ExportContext& context) noexcept {
+  FcdQuery query;
+  return runWriter(context, WriterTexts{.tenant = kTenantMessage}, query);
+}
+
+}  // namespace sstrxv

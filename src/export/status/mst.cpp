@@ -1,0 +1,98 @@
+// Employee status file MST: per tenant every status period of a person that
+// ends on or after the cut-off, with the holder's badge (or the tenant and
+// personnel number when the person has none), the period, the function-code
+// texts, the cost centre and the department on the period's first day.
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "export/frame.h"
+#include "export/status/status.h"
+
+namespace sstrxv {
+namespace {
+
+// licence number, tenant number, badge, status, period, function-code text,
+// status description, short text, cost centre, start date, department, two
+// reserved fields
+constexpr LineFormat<13> kMstFormat = {field(5),  field(5),  field(13), field(1), field(23),
+                                       field(33), field(33), field(1),  field(50), field(8),
+                                       field(30), field(4),  field(3)};
+
+// badge, Status and Von (both below), VonBis, FcdTxt, Statusbesch, FcdKrt,
+// BvfKst, ZuoAbt; BvfUh1 is not taken over
+constexpr ColumnFields<10> kMstColumnFields = {2, kNoField, 4, 5, 6, 7, 8, kNoField, 10, kNoField};
+constexpr unsigned kStatusColumn = 1;
+constexpr unsigned kStartDateColumn = 7;
+constexpr std::size_t kLicenceNumber = 0;
+constexpr std::size_t kTenantNumber = 1;
+constexpr std::size_t kStatus = 3;
+constexpr std::size_t kStartDate = 9;
+
+// The one-digit status the terminals take, by the status stored; other
+// values are written as delivered.
+constexpr std::pair<long, std::string_view> kTerminalStatus[] = {{8, "4"},  {9, "7"},  {10, "3"}, {11, "4"},
+                                                                 {12, "4"}, {13, "6"}, {14, "7"}, {15, "7"}};
+
+std::string_view terminalStatus(std::string_view delivered) noexcept {
+  const long value = leadingInteger(delivered);
+  for (const auto& [stored, written] : kTerminalStatus) {
+    if (stored == value) return written;
+  }
+  return delivered;
+}
+
+// The start date "dd.mm.yyyy" fits its eight columns as "dd.mm.yy"; any
+// other value is cut to the field.
+std::string shortStartDate(std::string_view date) {
+  constexpr std::string_view kForm = "99.99.9999";
+  bool dated = date.size() == kForm.size();
+  for (std::size_t i = 0; dated && i < kForm.size(); ++i) {
+    dated = kForm[i] == '9' ? date[i] >= '0' && date[i] <= '9' : date[i] == kForm[i];
+  }
+  if (!dated) return std::string(date);
+  return std::string(date.substr(0, 6)).append(date.substr(8));
+}
+
+class MstQuery final : public RecordQuery<13> {
+ public:
+  MstQuery() : RecordQuery("SQLOpenMst", "SQLFetchMst", kMstFormat) {}
+
+  // SQLCloseMst is the common close.
+  RC open(ExportContext& context) noexcept override { return SQLOpenMst(context); }
+
+  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+    copyTenant(context, kLicenceNumber, kTenantNumber);
+    file.write(record_);
+    return true;
+  }
+
+ protected:
+  // SQLFetchMst: the columns into their fields, the status mapped and the
+  // start date shortened; a NULL status leaves a blank.
+  void copyRow(const Row& row) override {
+    record_.copyColumns(row, kMstColumnFields);
+    if (const Value status = row[kStatusColumn]) record_[kStatus].assign(terminalStatus(status.view()));
+    if (const Value start = row[kStartDateColumn]) record_[kStartDate].assign(shortStartDate(start.view()));
+  }
+
+ private:
+  // The tenant number names persons without badge; it goes in escaped.
+  RC SQLOpenMst(ExportContext& context) noexcept {
+    const char* schema = context.schema();
+    return openCursor(
+        context.session, cursor_,
+        "SELECT DISTINCT COALESCE(AswNum, '%s'||'_'||PnrNum), BvfGen as Status, date_format(BvfVon , '%%d.%%m.%%Y') + ' - ' +  date_format(BvfBis , '%%d.%%m.%%Y') as VonBis, FcdTxt, ' ' as Statusbesch, FcdKrt, BvfKst, date_format(BvfVon , '%%d.%%m.%%Y') Von, ZuoAbt, date_format(BvfUh1 , '%%HH24.%%MI.%%SS') as BvfUh1 FROM %s.mvs382bvf,%s.mvs131fcd,%s.mvs311zuo,      %s.mvs300pnr LEFT JOIN mvsystem.mvs301asw ON PnrNum = AswPnr      AND  AswGvo <= getdate()      AND (AswGvo >= getdate()-1 OR AswGbi is NULL) WHERE  PnrNum = BvfPnr AND  BvfFc1 = FcdNum AND  BvfBis >= DATE_ADD(DATE_ADD(SYSDATE(),INTERVAL - 15 month), INTERVAL - DAS(SYSDATE())+1 day) AND  BvfGen < 16 AND  FcdKrt is not null and Fcdkrt > ' ' AND  PnrNum = ZuoPnr AND  ZuoGvo <= BvfVon AND (ZuoGbi IS NULL OR ZuoGbi >= BvfVon) ORDER by AswNum, Von ",
+        context.quoted(context.tenant->tenantNumber.view()).c_str(), schema, schema, schema, schema);
+  }
+};
+
+}  // namespace
+
+int writeMstFile(ExportContext& context) noexcept {
+  MstQuery query;
+  return runWriter(context,
+                   WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen.", .tenant = kTenantMessage}, query);
+}
+
+}  // namespace sstrxv
