@@ -128,6 +128,7 @@ class SelectiveTest : public WriterTest {
     layout.enter();
     db.createTenantSchema("T1");
     db.createTenantSchema("T2");
+    db.exec("CREATE DATABASE T3; CREATE TABLE T3.Mvs310Bsv (BSVPNR VARCHAR(9), BSVMAP INT)");  // no personnel master
     db.exec("INSERT INTO T1.Mvs310Bsv VALUES ('P1', 3); INSERT INTO T1.PERSONALSTAMM VALUES ('P1', 'K100 ', 'K7');"
             "USE MVSYSTEM; INSERT INTO MVS133BAK (BAKDTM, BAKWTG) VALUES (CURDATE(), 1);"
             "INSERT INTO MVS402ZKO VALUES ('A1', 'P1', 1, NULL); INSERT INTO MVS401ZLS VALUES ('T1', 7, 'A1', NULL, NULL);"
@@ -237,6 +238,10 @@ TEST_F(SelectiveTest, FailuresEndTheRunWithTheirMessagesAndResults) {
       // No file can be opened: the writer's result 1 is the result.
       {"missing directory", 0, 0, 1,
        {"Oeffnen der Datei " + missing() + "//idstamm_upd.imp fehlgeschlagen", "Fehler in Fill_IDSTAMM_Upd(). RC: 1", failed}, 0},
+      // Below release 5.4 the selective badge writer still reads the cost centre.
+      {"release 5.3, tenant T3", 0, 0, 2,
+       {"Fehler in Fkt. SQLReadKst(Kal)(). RC: 1146", "Import " + file("idstamm") + " fehlgeschlagen.",
+        "Fehler in Fill_IDSTAMM_Upd(). RC: 2", failed}, 0},
       // A schema name that is no plain identifier never reaches a statement.
       {"schema T1;DROP", 0, 0, 2,
        {"Ungueltiger Schemaname: T1;DROP", "Fehler bei der Funktion SQLGetSchema(). RC: -1", failed}, 0},
@@ -250,6 +255,8 @@ TEST_F(SelectiveTest, FailuresEndTheRunWithTheirMessagesAndResults) {
     script(failing);
     failing.failAt[c.operation] = {c.call, c.rc};
     if (c.operation == "schema T1;DROP") failing.schemas["M1/K1"] = "T1;DROP";
+    if (c.operation == "release 5.3, tenant T3") failing.schemas["M1/K1"] = "T3";
+    program->context.productVersion = c.operation == "release 5.3, tenant T3" ? 5.3 : 5.9;
     program->context.interfaceFilePath = c.operation == "missing directory" ? missing() : layout.outDir().string();
     program->context.currentSchema.assign(kDefaultSchema);
     marks = SelectiveMarks();
