@@ -5,6 +5,7 @@
 #include <string>
 
 #include "db/session.h"
+#include "driver/selective.h"
 #include "export/master/master.h"
 #include "export/status/status.h"
 #include "export/terminal/terminal.h"
@@ -28,10 +29,10 @@ const std::array<DispatchEntry, 12> kDispatchTable = {{
     {"FCD", writeFcdFile},
 }};
 
-Writer findWriter(std::string_view fileType) noexcept {
+const DispatchEntry* findEntry(std::string_view fileType) noexcept {
   const std::string_view code = fileType.substr(0, 3);
   for (const auto& entry : kDispatchTable) {
-    if (entry.code == code) return entry.writer;
+    if (entry.code == code) return &entry;
   }
   return nullptr;
 }
@@ -69,16 +70,22 @@ std::string_view usageText() noexcept {
          "\n";
 }
 
-int runAttempts(RunState& run, Writer writer) noexcept {
+namespace {
+
+// Up to five attempts, with a pause before each next one and a
+// reconnection after a database error; logs the final message and
+// disconnects. Returns the exit code.
+template <typename Attempt>
+int attemptLoop(RunState& run, Attempt&& attempt) noexcept {
   const char* fileType = run.FileType.c_str();
-  for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
-    const int result = writer(run.exportContext);
+  for (int number = 1; number <= kMaxAttempts; ++number) {
+    const int result = attempt();
     if (result == WRITER_OK) {
       logMessage("Die Schnittstellendatei vom Dateityp '%s' wurde erstellt!", fileType);
       dbDisconnect(run.session);
       return EXIT_DONE;
     }
-    if (attempt == kMaxAttempts) {
+    if (number == kMaxAttempts) {
       logMessage("Die Schnittstellendatei vom Dateityp '%s' konnte nicht erstellt werden!", fileType);
       dbDisconnect(run.session);
       return EXIT_FAILED;
@@ -93,6 +100,17 @@ int runAttempts(RunState& run, Writer writer) noexcept {
     platform::pauseMilliseconds(kAttemptPauseMs);
   }
   return EXIT_FAILED;
+}
+
+}  // namespace
+
+int runAttempts(RunState& run, Writer writer) noexcept {
+  return attemptLoop(run, [&]() noexcept { return writer(run.exportContext); });
+}
+
+int runSelectiveAttempts(RunState& run, SelectiveSource& source) noexcept {
+  SelectiveRun selective{run.exportContext, source, run.selectiveMarks, run.log.DebugFlag == 1};
+  return attemptLoop(run, [&]() noexcept { return Fill_SelAswDnl(selective, run.FileType.view()); });
 }
 
 int runProgram(int argc, const char* const* argv) noexcept {
@@ -128,15 +146,18 @@ int runProgram(int argc, const char* const* argv) noexcept {
   }
   readProductVersion(run.session, kProductPattern, context.productVersion);
 
-  const Writer writer = findWriter(run.FileType.view());
-  if (writer == nullptr) {
-    // A 14-character key that matches no code names a selective run, which
-    // this build does not offer: it is refused like any unknown file type.
+  const DispatchEntry* entry = findEntry(run.FileType.view());
+  if (entry == nullptr && run.FileType.size() == kSelectionKeyLength) {
+    // A 14-character key that begins with no code names a download job.
+    MysqlSelectiveSource source;
+    return runSelectiveAttempts(run, source);
+  }
+  if (entry == nullptr || entry->writer == nullptr) {
     logMessage("Error: Dateityp '%s' ungueltig !", run.FileType.c_str());
     dbDisconnect(run.session);
     return EXIT_USAGE;
   }
-  return runAttempts(run, writer);
+  return runAttempts(run, entry->writer);
 }
 
 }  // namespace sstrxv

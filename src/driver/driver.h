@@ -8,6 +8,7 @@
 #include "db/session.h"
 #include "export/context.h"
 #include "export/frame.h"
+#include "export/selective.h"
 #include "support/log.h"
 #include "support/text.h"
 
@@ -27,6 +28,7 @@ struct RunState {
   BoundedText FileType{14};  // first 14 characters of argument 2, upper-cased
   DbSession session;
   ExportContext exportContext{session};  // interfaceFilePath, currentSchema, productVersion
+  SelectiveMarks selectiveMarks;         // kept across the attempts of a selective run
 };
 
 struct DispatchEntry {
@@ -37,8 +39,8 @@ struct DispatchEntry {
 // Compared in this order with the first three characters of the file type.
 extern const std::array<DispatchEntry, 12> kDispatchTable;
 
-// The writer for a file type, or nullptr when no code matches.
-[[nodiscard]] Writer findWriter(std::string_view fileType) noexcept;
+// The dispatch entry of a file type, or nullptr when no code matches.
+[[nodiscard]] const DispatchEntry* findEntry(std::string_view fileType) noexcept;
 
 // The banner and the usage text, as printed for too few arguments.
 std::string_view usageText() noexcept;
@@ -46,6 +48,8 @@ std::string_view usageText() noexcept;
 // Runs the writer up to five times; returns the exit code. Logs the final
 // message and disconnects.
 [[nodiscard]] int runAttempts(RunState& run, Writer writer) noexcept;
+// The same with selective creation for the selection key in FileType.
+[[nodiscard]] int runSelectiveAttempts(RunState& run, SelectiveSource& source) noexcept;
 
 // The whole program; returns the exit code.
 [[nodiscard]] int runProgram(int argc, const char* const* argv) noexcept;

@@ -157,7 +157,7 @@ int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& que
     logMessage(texts.openFailure, path.c_str());
     return WRITER_FILE_ERROR;
   }
-  logMessage(texts.start, path.c_str(), target.key.c_str());
+  if (target.logStart) logMessage(texts.start, path.c_str(), target.key.c_str());
   query.afterStart(context);
 
   const Produced produced = texts.tenant ? walkTenants(context, *texts.tenant, query, *file)

@@ -45,6 +45,7 @@ struct OutputTarget {
   std::string path;
   bool append = false;
   std::string key;  // second text of the start message (selective writers)
+  bool logStart = true;  // some selective writers log their start only with /D
 };
 
 // Logs "Fehler in Fkt. <operation>(). RC: <rc>".
@@ -103,7 +104,7 @@ class RecordQuery : public WriterQuery {
   RC fetch(ExportContext&) noexcept override {
     record_.clear();
     Row row;
-    const RC rc = dbFetch(cursor_, row);
+    const RC rc = nextRow(row);
     if (rc == RC_OK) copyRow(row);
     return rc;
   }
@@ -114,6 +115,8 @@ class RecordQuery : public WriterQuery {
   }
 
  protected:
+  // The next row of the writer's cursor (a selective writer reads another cursor).
+  virtual RC nextRow(Row& row) noexcept { return dbFetch(cursor_, row); }
   // The copy rule for one fetched row.
   virtual void copyRow(const Row& row) { record_.copyAllColumns(row); }
 

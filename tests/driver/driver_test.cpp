@@ -59,9 +59,9 @@ TEST_F(ProgramTest, UnknownFileTypeIsRefusedAfterConnecting) {
   const auto result = runProgram(layout, {out("x.imp"), "xyz"});
   EXPECT_EQ(result.exitCode, 90);
   EXPECT_EQ(layout.logMessages(), std::vector<std::string>{"Error: Dateityp 'XYZ' ungueltig !"});
-  // Only the first 14 characters, upper-cased, name the type.
-  runProgram(layout, {out("x.imp"), "abcdefghijklmnopq"});
-  EXPECT_EQ(layout.logMessages().back(), "Error: Dateityp 'ABCDEFGHIJKLMN' ungueltig !");
+  // Shorter than a selection key and beginning with no code.
+  runProgram(layout, {out("x.imp"), "abcdefghijklm"});
+  EXPECT_EQ(layout.logMessages().back(), "Error: Dateityp 'ABCDEFGHIJKLM' ungueltig !");
   EXPECT_FALSE(fs::exists(out("x.imp")));
 }
 

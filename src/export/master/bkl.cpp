@@ -1,21 +1,28 @@
 // Authorization-class file BKL: every class assignment of every badge that
-// is valid now, over all tenants, ordered by badge and class.
+// is valid now, over all tenants, ordered by badge and class. The selective
+// writer writes the same lines for one badge number into aswbkl_upd.imp and
+// collects the classes for selective creation.
 #include "export/frame.h"
 #include "export/master/master.h"
+#include "export/selective.h"
 
 namespace sstrxv {
 namespace {
 
 // badge number, class, licence number, tenant number, BKLSTM (up to 6 characters)
 constexpr LineFormat<5> kAswBklFormat = {field(50), field(5), field(5), field(5), field(1, 6)};
+constexpr unsigned kClassColumn = 1;
 
 class AswBklQuery : public RecordQuery<5> {
  public:
-  AswBklQuery() : RecordQuery("SQLOpenAswBkl", "SQLFetchAswBkl", kAswBklFormat) {}
+  AswBklQuery() : AswBklQuery("SQLOpenAswBkl", "SQLFetchAswBkl") {}
 
   // SQLFetchAswBkl and SQLCloseAswBkl are the common fetch (the five
   // columns into the five fields) and close.
   RC open(ExportContext& context) noexcept override { return SQLOpenAswBkl(context); }
+
+ protected:
+  AswBklQuery(const char* openName, const char* fetchName) : RecordQuery(openName, fetchName, kAswBklFormat) {}
 
  private:
   RC SQLOpenAswBkl(ExportContext& context) noexcept {
@@ -25,11 +32,54 @@ class AswBklQuery : public RecordQuery<5> {
   }
 };
 
+constexpr SelectiveWriter kAswBklSelective = {"//aswbkl_upd.imp", "SQLOpenAswBkl_Sel", "SQLFetchAswBkl_Sel",
+                                              &SelectiveSource::SQLOpenAswBkl_Sel,
+                                              &SelectiveSource::SQLFetchAswBkl_Sel,
+                                              &SelectiveSource::SQLCloseAswBkl_Sel, &SelectiveMarks::aswbkl};
+
+// The class lines of one badge; every class delivered also goes into the
+// class list, whole, since it is the key of the control-area lookup.
+class AswBklSelectiveQuery : public SelectiveQuery<AswBklQuery> {
+ public:
+  AswBklSelectiveQuery(SelectiveRun& run, std::string_view badgeNumber, SelectedClasses& classes)
+      : SelectiveQuery(run, kAswBklSelective, badgeNumber), classes_(classes) {}
+
+  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+    if (noMemory_) {
+      classes_.clear();
+      logMessage("Fehler Speicherallokierung in Fill_AswBklUpd()!");
+      return false;
+    }
+    return SelectiveQuery::writeRow(context, file);
+  }
+  [[nodiscard]] bool noMemory() const noexcept { return noMemory_; }
+
+ protected:
+  void copyRow(const Row& row) override {
+    SelectiveQuery::copyRow(row);
+    try {
+      classes_.emplace_back(row[kClassColumn].view());
+    } catch (...) {
+      noMemory_ = true;
+    }
+  }
+
+ private:
+  SelectedClasses& classes_;
+  bool noMemory_ = false;
+};
+
 }  // namespace
 
 int writeBklFile(ExportContext& context) noexcept {
   AswBklQuery query;
   return runWriter(context, WriterTexts{}, query);
+}
+
+int Fill_AswBklUpd(SelectiveRun& run, std::string_view badgeNumber, SelectedClasses& selectedClasses) noexcept {
+  AswBklSelectiveQuery query(run, badgeNumber, selectedClasses);
+  const int result = query.write(WriterTexts{});
+  return query.noMemory() ? WRITER_NO_MEMORY : result;
 }
 
 }  // namespace sstrxv

@@ -1,10 +1,12 @@
 // Badge master file IDN: per tenant every badge valid now, with its holder's
 // personnel data, the holder's BsvMap value and, from release 5.4 on, the
-// holder's cost centre (and from 5.9 on the PstBsvKal value).
+// holder's cost centre (and from 5.9 on the PstBsvKal value). The selective
+// writer writes the same lines for one badge number into idstamm_upd.imp.
 #include <string>
 
 #include "export/frame.h"
 #include "export/master/master.h"
+#include "export/selective.h"
 
 namespace sstrxv {
 namespace {
@@ -32,9 +34,20 @@ constexpr ColumnFields<20> kIdsColumnFields = {0,  1,  2,  3,  4,  5,  6,  7,  8
 constexpr double kReleaseWithCostCentre = 5.4;
 constexpr double kReleaseWithBsvKal = 5.9;
 
+// Which cost-centre lookup a product release asks for, and the name under
+// which its failure is reported. The whole-file writer reads no cost centre
+// below 5.4; the selective writer always reads one.
+struct CostCentreLookups {
+  bool belowCostCentreRelease;  // read the cost centre also below 5.4
+  const char* kstName;
+  const char* kstKalName;
+};
+constexpr CostCentreLookups kWholeFileLookups = {false, "SQLReadKst", "SQLReadKstKal"};
+constexpr CostCentreLookups kSelectiveLookups = {true, "SQLReadKst(Kal)", "SQLReadKst(Kal)"};
+
 class IdsQuery : public RecordQuery<24> {
  public:
-  IdsQuery() : RecordQuery("SQLOpenIDS", "SQLFetchIDS", kIdsFormat) {}
+  IdsQuery() : IdsQuery("SQLOpenIDS", "SQLFetchIDS", kWholeFileLookups) {}
 
   RC open(ExportContext& context) noexcept override { return SQLOpenIDS(context); }
   RC fetch(ExportContext& context) noexcept override {
@@ -48,22 +61,26 @@ class IdsQuery : public RecordQuery<24> {
   // lookup stops the writer before the badge's line is written.
   bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     const double release = context.productVersion;
+    RC rc = RC_OK;
+    const char* lookup = nullptr;
     if (release >= kReleaseWithBsvKal) {
-      const RC rc = SQLReadKstKal(context);
-      if (rc != RC_OK && rc != RC_NO_MORE_ROWS) {
-        logDbFailure("SQLReadKstKal", rc);
-        return false;
-      }
-    } else if (release >= kReleaseWithCostCentre) {
-      const RC rc = SQLReadKst(context);
-      if (rc != RC_OK && rc != RC_NO_MORE_ROWS) {
-        logDbFailure("SQLReadKst", rc);
-        return false;
-      }
+      rc = SQLReadKstKal(context);
+      lookup = lookups_.kstKalName;
+    } else if (release >= kReleaseWithCostCentre || lookups_.belowCostCentreRelease) {
+      rc = SQLReadKst(context);
+      lookup = lookups_.kstName;
+    }
+    if (rc != RC_OK && rc != RC_NO_MORE_ROWS) {
+      logDbFailure(lookup, rc);
+      return false;
     }
     file.write(record_);
     return true;
   }
+
+ protected:
+  IdsQuery(const char* openName, const char* fetchName, const CostCentreLookups& lookups)
+      : RecordQuery(openName, fetchName, kIdsFormat), lookups_(lookups) {}
 
  private:
   RC SQLOpenIDS(ExportContext& context) noexcept {
@@ -76,7 +93,7 @@ class IdsQuery : public RecordQuery<24> {
   // The next badge, completed by its holder's BsvMap value.
   RC SQLFetchIDS(ExportContext& context) noexcept {
     Row row;
-    const RC fetched = dbFetch(cursor_, row);
+    const RC fetched = nextRow(row);
     if (fetched != RC_OK) return fetched;
     record_.copyColumns(row, kIdsColumnFields);
     // The lookups use the personnel number as stored, even when the line
@@ -125,14 +142,25 @@ class IdsQuery : public RecordQuery<24> {
     record_[index].assign(trimRight(text));
   }
 
+  const CostCentreLookups& lookups_;
   std::string personnelKey_;  // the holder's personnel number as stored
 };
+
+// The badge lines of one badge number, from the selective badge cursor.
+constexpr SelectiveWriter kIdsSelective = {"//idstamm_upd.imp", "SQLOpenIDS_Sel", "SQLFetchIDS_Sel",
+                                           &SelectiveSource::SQLOpenIDS_Sel, &SelectiveSource::SQLFetchIDS_Sel,
+                                           &SelectiveSource::SQLCloseIDS_Sel, &SelectiveMarks::idstamm};
 
 }  // namespace
 
 int writeIdnFile(ExportContext& context) noexcept {
   IdsQuery query;
   return runWriter(context, WriterTexts{.tenant = kTenantMessage}, query);
+}
+
+int Fill_IDSTAMM_Upd(SelectiveRun& run, std::string_view badgeNumber) noexcept {
+  SelectiveQuery<IdsQuery> query(run, kIdsSelective, badgeNumber, kSelectiveLookups);
+  return query.write(WriterTexts{.start = "Importdatei: %s fuellen  Ausweisnummer: %s"});
 }
 
 }  // namespace sstrxv

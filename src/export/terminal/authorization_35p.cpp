@@ -1,6 +1,8 @@
 // Authorization file 35P: one line for every reader and every time-plan
-// entry of the reader's control area.
+// entry of the reader's control area. The selective writer writes the same
+// lines for one control area into mgsst35p_upd.imp.
 #include "export/frame.h"
+#include "export/selective.h"
 #include "export/terminal/terminal.h"
 
 namespace sstrxv {
@@ -20,11 +22,13 @@ const char* bookingAllowed(Value flag) noexcept {
 
 class S35PQuery : public RecordQuery<9> {
  public:
-  S35PQuery() : RecordQuery("SQLOpenS35P", "SQLFetchS35P", k35pFormat) {}
+  S35PQuery() : S35PQuery("SQLOpenS35P", "SQLFetchS35P") {}
 
   RC open(ExportContext& context) noexcept override { return SQLOpenS35P(context); }
 
  protected:
+  S35PQuery(const char* openName, const char* fetchName) : RecordQuery(openName, fetchName, k35pFormat) {}
+
   void copyRow(const Row& row) override {
     record_.copyColumns(row, ColumnFields<9>{0, 1, 2, 3, 4, 5, 6, 7, kNoField});
     record_[kBookingAllowed].assign(bookingAllowed(row[kBookingAllowed]));
@@ -45,11 +49,20 @@ class S35PQuery : public RecordQuery<9> {
   }
 };
 
+constexpr SelectiveWriter kS35PSelective = {"//mgsst35p_upd.imp", "SQLOpenS35P_Sel", "SQLFetchS35P_Sel",
+                                            &SelectiveSource::SQLOpenS35P_Sel, &SelectiveSource::SQLFetchS35P_Sel,
+                                            &SelectiveSource::SQLCloseS35P_Sel, &SelectiveMarks::mgsst35p};
+
 }  // namespace
 
 int write35pFile(ExportContext& context) noexcept {
   S35PQuery query;
   return runWriter(context, WriterTexts{}, query);
+}
+
+int Fill_MGSST35P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept {
+  SelectiveQuery<S35PQuery> query(run, kS35PSelective, controlArea);
+  return query.write(WriterTexts{.start = kControlAreaStart});
 }
 
 }  // namespace sstrxv

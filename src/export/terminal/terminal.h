@@ -1,13 +1,23 @@
 // Writers of the terminal schedule files: time plans (20P), authorizations
-// (35P) and time zones (41P) of every reader of every terminal.
+// (35P) and time zones (41P) of every reader of every terminal; and their
+// selective writers for the readers of one control area.
 #pragma once
+
+#include <string_view>
 
 namespace sstrxv {
 
 struct ExportContext;
+struct SelectiveRun;
 
 int write20pFile(ExportContext& context) noexcept;
 int write35pFile(ExportContext& context) noexcept;
 int write41pFile(ExportContext& context) noexcept;
+
+// The lines of one control area, into mgsst20p_upd.imp, mgsst35p_upd.imp
+// and mgsst41p_upd.imp beside the path.
+int Fill_MGSST20P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept;
+int Fill_MGSST35P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept;
+int Fill_MGSST41P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept;
 
 }  // namespace sstrxv

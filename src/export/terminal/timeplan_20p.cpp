@@ -1,10 +1,12 @@
 // Time-plan file 20P: for every reader and every weekday of the seven days
 // from today on, the opening windows of that day. Three cursors nest: the
 // readers with their weekdays, the time zones of one weekday, the windows of
-// one zone.
+// one zone. The selective writer writes the same lines for the readers of
+// one control area into mgsst20p_upd.imp.
 #include <string>
 
 #include "export/frame.h"
+#include "export/selective.h"
 #include "export/terminal/terminal.h"
 
 namespace sstrxv {
@@ -14,17 +16,33 @@ namespace {
 constexpr LineFormat<6> k20pFormat = {field(255), field(2), field(1), field(5), field(4), field(4)};
 enum Field20p : int { kTerminal, kReader, kWeekday, kZone, kOpenFrom, kOpenTo };
 
+// How a weekday whose zones cannot be read is reported: the whole-file
+// writer names its outer fetch; the selective writer names the zone fetch
+// and does not take 1032 for a failure.
+struct ZoneOpenFailure {
+  const char* name;
+  bool noRowsIsNoFailure;
+};
+constexpr ZoneOpenFailure kWholeFileZoneOpen = {"SQLFetchS20P", false};
+constexpr ZoneOpenFailure kSelectiveZoneOpen = {"SQLFetchS20PTagesPlan", true};
+
 class S20PQuery : public WriterQuery {
  public:
   // The outer cursor is reported under its fetch's name, also when it
   // cannot be opened.
-  S20PQuery() : WriterQuery("SQLFetchS20P", "SQLFetchS20P"), record_(k20pFormat) {}
+  S20PQuery() : S20PQuery("SQLFetchS20P", "SQLFetchS20P", kWholeFileZoneOpen) {}
 
   RC open(ExportContext& context) noexcept override { return SQLOpenS20P(context); }
   RC fetch(ExportContext&) noexcept override { return SQLFetchS20P(); }
   void close() noexcept override { SQLCloseS20P(); }
   // The zones and windows of one reader's weekday, each window one line.
   bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override;
+
+ protected:
+  S20PQuery(const char* openName, const char* fetchName, const ZoneOpenFailure& zoneOpenFailure)
+      : WriterQuery(openName, fetchName), record_(k20pFormat), zoneOpenFailure_(zoneOpenFailure) {}
+  // The next (terminal, reader, weekday) of the outer cursor.
+  virtual RC nextRow(Row& row) noexcept { return dbFetch(dayCursor_, row); }
 
  private:
   RC SQLOpenS20P(ExportContext& context) noexcept;
@@ -44,6 +62,7 @@ class S20PQuery : public WriterQuery {
   Cursor zoneCursor_;
   Cursor windowCursor_;
   Record<6> record_;
+  const ZoneOpenFailure& zoneOpenFailure_;
   // The keys of the inner statements, whole as the server delivered them:
   // the record's fields are cut to their widths for the line, and a cut key
   // would select another terminal's or zone's rows.
@@ -76,7 +95,7 @@ RC S20PQuery::SQLOpenS20P(ExportContext& context) noexcept {
 RC S20PQuery::SQLFetchS20P() noexcept {
   record_.clear();
   Row row;
-  const RC rc = dbFetch(dayCursor_, row);
+  const RC rc = nextRow(row);
   if (rc != RC_OK) return rc;
   record_.copyColumns(row, ColumnFields<3>{kTerminal, kReader, kWeekday});
   terminal_ = columnText(row, 0);
@@ -135,8 +154,8 @@ RC S20PQuery::SQLFetchS20PUhrZeit() noexcept {
 bool S20PQuery::writeRow(ExportContext& context, InterfaceFile& file) noexcept {
   dayFlag_ = false;
   const RC opened = SQLOpenS20PTagesPlan(context);
-  if (opened != RC_OK) {
-    logDbFailure("SQLFetchS20P", opened);
+  if (opened != RC_OK && !(opened == RC_NO_MORE_ROWS && zoneOpenFailure_.noRowsIsNoFailure)) {
+    logDbFailure(zoneOpenFailure_.name, opened);
     return false;
   }
   const bool ok = writeZones(context, file);
@@ -183,11 +202,22 @@ bool S20PQuery::writeWindows(InterfaceFile& file) noexcept {
   return true;
 }
 
+constexpr SelectiveWriter kS20PSelective = {"//mgsst20p_upd.imp", "SQLOpenS20P_Sel", "SQLFetchS20P_Sel",
+                                            &SelectiveSource::SQLOpenS20P_Sel, &SelectiveSource::SQLFetchS20P_Sel,
+                                            &SelectiveSource::SQLCloseS20P_Sel, &SelectiveMarks::mgsst20p};
+
 }  // namespace
 
 int write20pFile(ExportContext& context) noexcept {
   S20PQuery query;
   return runWriter(context, WriterTexts{.start = "Importdatei: %s fuellen..."}, query);
+}
+
+// Its start is logged only with /D.
+int Fill_MGSST20P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept {
+  SelectiveQuery<S20PQuery> query(run, kS20PSelective, controlArea, kSelectiveZoneOpen);
+  return query.write(
+      WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen.", .start = kControlAreaStart}, run.debug);
 }
 
 }  // namespace sstrxv

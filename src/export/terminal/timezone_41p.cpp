@@ -1,7 +1,9 @@
 // Time-zone file 41P: for every reader and every time-plan entry of the
 // reader's control area that applies on one of the seven days from today
-// on, the zone's window on that weekday.
+// on, the zone's window on that weekday. The selective writer writes the
+// same lines for one control area into mgsst41p_upd.imp.
 #include "export/frame.h"
+#include "export/selective.h"
 #include "export/terminal/terminal.h"
 
 namespace sstrxv {
@@ -13,9 +15,12 @@ constexpr LineFormat<8> k41pFormat = {field(255), field(3), field(3), field(2),
 
 class S41PQuery : public RecordQuery<8> {
  public:
-  S41PQuery() : RecordQuery("SQLOpenS41P", "SQLFetchS41P", k41pFormat) {}
+  S41PQuery() : S41PQuery("SQLOpenS41P", "SQLFetchS41P") {}
 
   RC open(ExportContext& context) noexcept override { return SQLOpenS41P(context); }
+
+ protected:
+  S41PQuery(const char* openName, const char* fetchName) : RecordQuery(openName, fetchName, k41pFormat) {}
 
  private:
   RC SQLOpenS41P(ExportContext& context) noexcept {
@@ -36,11 +41,21 @@ class S41PQuery : public RecordQuery<8> {
   }
 };
 
+constexpr SelectiveWriter kS41PSelective = {"//mgsst41p_upd.imp", "SQLOpenS41P_Sel", "SQLFetchS41P_Sel",
+                                            &SelectiveSource::SQLOpenS41P_Sel, &SelectiveSource::SQLFetchS41P_Sel,
+                                            &SelectiveSource::SQLCloseS41P_Sel, &SelectiveMarks::mgsst41p};
+
 }  // namespace
 
 int write41pFile(ExportContext& context) noexcept {
   S41PQuery query;
   return runWriter(context, WriterTexts{}, query);
+}
+
+// Its start is logged only with /D.
+int Fill_MGSST41P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept {
+  SelectiveQuery<S41PQuery> query(run, kS41PSelective, controlArea);
+  return query.write(WriterTexts{.start = kControlAreaStart}, run.debug);
 }
 
 }  // namespace sstrxv

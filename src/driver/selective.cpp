@@ -1,0 +1,166 @@
+#include "driver/selective.h"
+
+#include <string>
+#include <vector>
+
+#include "db/session.h"
+#include "export/master/master.h"
+#include "export/terminal/terminal.h"
+#include "support/log.h"
+
+namespace sstrxv {
+namespace {
+
+using AreaWriter = int (*)(SelectiveRun& run, std::string_view controlArea) noexcept;
+
+struct NamedAreaWriter {
+  AreaWriter write;
+  const char* name;
+};
+
+// Every control area reached gets its lines from these, in this order.
+constexpr NamedAreaWriter kAreaWriters[] = {
+    {Fill_MGSST20P_Upd, "Fill_MGSST20P_Upd"},
+    {Fill_MGSST35P_Upd, "Fill_MGSST35P_Upd"},
+    {Fill_MGSST41P_Upd, "Fill_MGSST41P_Upd"},
+};
+
+// The outcome of a selective writer: a failure is logged under the
+// writer's name and its result kept as the last writer result.
+bool writerSucceeded(int result, const char* name, int& lastWriterResult) noexcept {
+  if (result == WRITER_OK) return true;
+  lastWriterResult = result;
+  logMessage("Fehler in %s(). RC: %ld", name, static_cast<long>(result));
+  return false;
+}
+
+// The whole download cursor into the list, growing it by one row before
+// every fetch. Returns false when the list cannot grow (logged, cursor
+// closed); a failed fetch is logged and noted in failed.
+bool readDownloads(SelectiveSource& source, std::vector<DownloadRow>& rows, bool& failed) noexcept {
+  RC fetched = RC_OK;
+  do {
+    try {
+      rows.emplace_back();
+    } catch (...) {
+      logMessage("Fehler Speicherallokierung in Fill_SelAswDnl()!");
+      source.SQLCloseMvsAswDnl();
+      return false;
+    }
+    fetched = source.SQLFetchMvsAswDnl(rows.back());
+  } while (fetched == RC_OK);
+  if (fetched != RC_NO_MORE_ROWS) {
+    logMessage("Fehler bei SQLOpenMvsAswDnl! RC: %ld", fetched);
+    failed = true;
+  }
+  rows.pop_back();  // the row of the fetch that found none
+  source.SQLCloseMvsAswDnl();
+  return true;
+}
+
+// The control areas that one class reaches, each written by the three
+// schedule writers; an area reached again is written again. Returns false
+// after a failure.
+bool writeAreasOfClass(SelectiveRun& run, const std::string& authorizationClass, int& lastWriterResult) noexcept {
+  SelectiveSource& source = run.source;
+  if (const RC opened = source.SQLOpenZKOzurBKL(authorizationClass); opened != RC_OK) {
+    logMessage("Fehler bei SQLOpenMvsAswDnl! RC: %ld", opened);
+    return false;
+  }
+  bool ok = true;
+  std::string controlArea;
+  while (ok) {
+    controlArea.clear();
+    const RC fetched = source.SQLFetchZKOzurBKL(controlArea);
+    if (fetched == RC_NO_MORE_ROWS) break;
+    if (fetched != RC_OK) {
+      logMessage("Fehler in SQLFetchZKOzurBKL(). RC: %ld", fetched);
+      ok = false;
+    } else if (!controlArea.empty()) {
+      for (const NamedAreaWriter& writer : kAreaWriters) {
+        ok = writerSucceeded(writer.write(run, controlArea), writer.name, lastWriterResult);
+        if (!ok) break;
+      }
+    }
+  }
+  source.SQLCloseZKOzurBKL();
+  return ok;
+}
+
+// The badge's own lines, then the lines of every control area its classes
+// reach. Returns false after a failure.
+bool writeDownload(SelectiveRun& run, const DownloadRow& row, SelectedClasses& classes,
+                   int& lastWriterResult) noexcept {
+  if (!row.badgeNumber.empty()) {
+    if (!writerSucceeded(Fill_IDSTAMM_Upd(run, row.badgeNumber), "Fill_IDSTAMM_Upd", lastWriterResult) ||
+        !writerSucceeded(Fill_AswBklUpd(run, row.badgeNumber, classes), "Fill_AswBkl_Upd", lastWriterResult)) {
+      return false;
+    }
+  }
+  for (const std::string& authorizationClass : classes) {
+    if (!writeAreasOfClass(run, authorizationClass, lastWriterResult)) return false;
+  }
+  return true;
+}
+
+// The download rows in order, each in its tenant's schema. A failure noted
+// before (while reading the download cursor) ends the rows after the
+// first. Returns false when a failure was noted.
+bool writeDownloads(SelectiveRun& run, const std::vector<DownloadRow>& rows, bool failed,
+                    int& lastWriterResult) noexcept {
+  ExportContext& context = run.context;
+  Tenant tenant;
+  const Tenant* walkedBefore = context.tenant;
+  context.tenant = &tenant;
+  SelectedClasses classes;
+  std::string schema;
+  for (const DownloadRow& row : rows) {
+    schema.clear();
+    const RC looked = run.source.SQLGetSchema(row.tenantNumber, row.secondKey, schema);
+    if (looked == RC_NO_MORE_ROWS) break;
+    if (looked != RC_OK) {
+      logMessage("Fehler bei der Funktion SQLGetSchema(). RC: %ld", looked);
+      failed = true;
+      break;
+    }
+    // The schema name is written unquoted into the writers' statements:
+    // only a plain identifier may get there.
+    if (!isPlainIdentifier(schema)) {
+      logMessage("Ungueltiger Schemaname: %s", schema.c_str());
+      logMessage("Fehler bei der Funktion SQLGetSchema(). RC: %ld", RC_FAILED);
+      failed = true;
+      break;
+    }
+    dbSetSchema(context.session, schema);
+    context.currentSchema.assign(schema);
+    tenant.tenantNumber.assign(row.tenantNumber);
+    if (!writeDownload(run, row, classes, lastWriterResult)) failed = true;
+    classes.clear();  // each row sees only the classes of its own badge
+    if (failed) break;
+  }
+  context.tenant = walkedBefore;
+  return !failed;
+}
+
+}  // namespace
+
+int Fill_SelAswDnl(SelectiveRun& run, std::string_view selectionKey) noexcept {
+  SelectiveSource& source = run.source;
+  if (const RC opened = source.SQLOpenMvsAswDnl(selectionKey); opened != RC_OK) {
+    logDbFailure("SQLOpenMvsAswDnl", opened);
+    return WRITER_DB_ERROR;
+  }
+  std::vector<DownloadRow> rows;
+  bool failed = false;
+  if (!readDownloads(source, rows, failed)) return WRITER_NO_MEMORY;
+
+  int lastWriterResult = WRITER_OK;
+  if (!writeDownloads(run, rows, failed, lastWriterResult)) {
+    logMessage("Selektiver Import fehlgeschlagen.");
+    return lastWriterResult != WRITER_OK ? lastWriterResult : WRITER_DB_ERROR;
+  }
+  logMessage("Selektiver Import fertig.");
+  return WRITER_OK;
+}
+
+}  // namespace sstrxv
