@@ -92,14 +92,23 @@ class WriterQuery {
   const char* fetchName_;
 };
 
+// The fields of a record that show the licence and tenant number of the
+// tenant being walked.
+struct TenantFields {
+  std::size_t licence;
+  std::size_t tenant;
+};
+
 // The common shape: one cursor and one record. By default a fetch copies
 // the columns in select order into the record's fields and every row
-// becomes one line; writers override what differs.
+// becomes one line, with the walked tenant's numbers in its tenant fields
+// when it has them; writers override what differs.
 template <std::size_t N>
 class RecordQuery : public WriterQuery {
  public:
-  RecordQuery(const char* openName, const char* fetchName, const LineFormat<N>& format)
-      : WriterQuery(openName, fetchName), record_(format) {}
+  RecordQuery(const char* openName, const char* fetchName, const LineFormat<N>& format,
+              std::optional<TenantFields> tenantFields = std::nullopt)
+      : WriterQuery(openName, fetchName), record_(format), tenantFields_(tenantFields) {}
 
   RC fetch(ExportContext&) noexcept override {
     record_.clear();
@@ -109,7 +118,8 @@ class RecordQuery : public WriterQuery {
     return rc;
   }
   void close() noexcept override { dbCloseCursor(cursor_); }
-  bool writeRow(ExportContext&, InterfaceFile& file) noexcept override {
+  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+    copyTenant(context);
     file.write(record_);
     return true;
   }
@@ -120,15 +130,17 @@ class RecordQuery : public WriterQuery {
   // The copy rule for one fetched row.
   virtual void copyRow(const Row& row) { record_.copyAllColumns(row); }
 
-  // The licence and tenant number of the tenant being walked into their fields.
-  void copyTenant(const ExportContext& context, std::size_t licenceField, std::size_t tenantField) {
-    if (context.tenant == nullptr) return;
-    record_[licenceField].assign(context.tenant->licenceNumber.view());
-    record_[tenantField].assign(context.tenant->tenantNumber.view());
+  // The licence and tenant number of the tenant being walked into the
+  // record's tenant fields.
+  void copyTenant(const ExportContext& context) {
+    if (!tenantFields_ || context.tenant == nullptr) return;
+    record_[tenantFields_->licence].assign(context.tenant->licenceNumber.view());
+    record_[tenantFields_->tenant].assign(context.tenant->tenantNumber.view());
   }
 
   Cursor cursor_;
   Record<N> record_;
+  std::optional<TenantFields> tenantFields_;
 };
 
 // Runs one whole-file writer into the context's interfaceFilePath; returns

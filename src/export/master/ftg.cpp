@@ -28,7 +28,7 @@ constexpr std::size_t kDictionaryKeyLength = 4;
 
 class FtgQuery final : public RecordQuery<8> {
  public:
-  FtgQuery() : RecordQuery("SQLOpenFtg", "SQLFetchFtg", kFtgFormat) {}
+  FtgQuery() : RecordQuery("SQLOpenFtg", "SQLFetchFtg", kFtgFormat, TenantFields{kLicenceNumber, kTenantNumber}) {}
 
   // SQLCloseFtg is the common close.
   RC open(ExportContext& context) noexcept override { return SQLOpenFtg(context); }
@@ -36,7 +36,7 @@ class FtgQuery final : public RecordQuery<8> {
   // The tenant, then the day type's text in the terminal's language; the
   // day type's own text stays when the dictionary has none.
   bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
-    copyTenant(context, kLicenceNumber, kTenantNumber);
+    copyTenant(context);
 
     // "1" -> "1#", "123" -> "123#", "12345" -> "1234"
     std::string key(dayType_.view());

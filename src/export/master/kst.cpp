@@ -19,16 +19,10 @@ constexpr std::size_t kLicenceNumber = 2;
 
 class KstQuery final : public RecordQuery<7> {
  public:
-  KstQuery() : RecordQuery("SQL_Open_Kst", "SQL_Fetch_Kst", kKstFormat) {}
+  KstQuery() : RecordQuery("SQL_Open_Kst", "SQL_Fetch_Kst", kKstFormat, TenantFields{kLicenceNumber, kTenantNumber}) {}
 
   // SQL_Close_Kst is the common close.
   RC open(ExportContext& context) noexcept override { return SQL_Open_Kst(context); }
-
-  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
-    copyTenant(context, kLicenceNumber, kTenantNumber);
-    file.write(record_);
-    return true;
-  }
 
  protected:
   // SQL_Fetch_Kst: every column without its trailing blanks and tabs.

@@ -17,22 +17,19 @@ constexpr std::size_t kTerminalCode = 6;
 
 class FcdQuery final : public RecordQuery<7> {
  public:
-  FcdQuery() : RecordQuery("SQLOpenFcd", "SQLFetchFcd", kFcdFormat) {}
+  FcdQuery() : RecordQuery("SQLOpenFcd", "SQLFetchFcd", kFcdFormat, TenantFields{kLicenceNumber, kTenantNumber}) {}
 
   // SQLCloseFcd is the common close.
   RC open(ExportContext& context) noexcept override { return SQLOpenFcd(context); }
 
-  // A code without terminal code is shown as "-9".
-  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
-    copyTenant(context, kLicenceNumber, kTenantNumber);
-    if (record_[kTerminalCode].empty()) record_[kTerminalCode].assign("-9");
-    file.write(record_);
-    return true;
-  }
 
  protected:
-  // SQLFetchFcd: the five columns into their fields.
-  void copyRow(const Row& row) override { record_.copyColumns(row, kFcdColumnFields); }
+  // SQLFetchFcd: the five columns into their fields; a code without
+  // terminal code is shown as "-9".
+  void copyRow(const Row& row) override {
+    record_.copyColumns(row, kFcdColumnFields);
+    if (record_[kTerminalCode].empty()) record_[kTerminalCode].assign("-9");
+  }
 
  private:
   RC SQLOpenFcd(ExportContext& context) noexcept {

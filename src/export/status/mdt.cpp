@@ -39,16 +39,10 @@ std::string_view terminalStatus(std::string_view delivered) noexcept {
 
 class MdtQuery final : public RecordQuery<9> {
  public:
-  MdtQuery() : RecordQuery("SQLOpenMdt", "SQLFetchMdt", kMdtFormat) {}
+  MdtQuery() : RecordQuery("SQLOpenMdt", "SQLFetchMdt", kMdtFormat, TenantFields{kLicenceNumber, kTenantNumber}) {}
 
   // SQLCloseMdt is the common close.
   RC open(ExportContext& context) noexcept override { return SQLOpenMdt(context); }
-
-  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
-    copyTenant(context, kLicenceNumber, kTenantNumber);
-    file.write(record_);
-    return true;
-  }
 
  protected:
   // SQLFetchMdt: the columns into their fields, the status mapped.

@@ -56,16 +56,10 @@ std::string shortStartDate(std::string_view date) {
 
 class MstQuery final : public RecordQuery<13> {
  public:
-  MstQuery() : RecordQuery("SQLOpenMst", "SQLFetchMst", kMstFormat) {}
+  MstQuery() : RecordQuery("SQLOpenMst", "SQLFetchMst", kMstFormat, TenantFields{kLicenceNumber, kTenantNumber}) {}
 
   // SQLCloseMst is the common close.
   RC open(ExportContext& context) noexcept override { return SQLOpenMst(context); }
-
-  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
-    copyTenant(context, kLicenceNumber, kTenantNumber);
-    file.write(record_);
-    return true;
-  }
 
  protected:
   // SQLFetchMst: the columns into their fields, the status mapped and the
