@@ -5,6 +5,7 @@
 #include <string>
 
 #include "db/session.h"
+#include "export/balance/balance.h"
 #include "export/master/master.h"
 #include "export/terminal/terminal.h"
 #include "support/log.h"
@@ -18,7 +19,7 @@ const std::array<DispatchEntry, 12> kDispatchTable = {{
     {"41P", write41pFile},
     {"MND", writeMndFile},
     {"IDN", writeIdnFile},
-    {"SLD", nullptr},
+    {"SLD", writeSaldoFile},
     {"KST", writeKstFile},
     {"BKL", writeBklFile},
     {"FTG", writeFtgFile},
