@@ -84,16 +84,18 @@ RC dbCloseCursor(Cursor& cursor) noexcept;
 // The one formatter of statement texts. A statement that does not stay
 // below kStatementLimit ends the process with exit code 1, without a
 // message.
+[[nodiscard]]
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
-[[nodiscard]] std::string formatStatement(const char* format, ...) noexcept;
+std::string formatStatement(const char* format, ...) noexcept;
 
 // Formats a statement and runs it on the cursor.
+[[nodiscard]]
 #if defined(__GNUC__)
 __attribute__((format(printf, 3, 4)))
 #endif
-[[nodiscard]] RC openCursor(DbSession& session, Cursor& cursor, const char* format, ...) noexcept;
+RC openCursor(DbSession& session, Cursor& cursor, const char* format, ...) noexcept;
 
 // A key value made safe for a place between single quotes of a statement:
 // quote, backslash, NUL and the other special bytes are escaped by the
