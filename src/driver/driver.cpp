@@ -6,6 +6,7 @@
 
 #include "db/session.h"
 #include "driver/selective.h"
+#include "export/balance/balance.h"
 #include "export/master/master.h"
 #include "export/status/status.h"
 #include "export/terminal/terminal.h"
@@ -20,7 +21,7 @@ const std::array<DispatchEntry, 12> kDispatchTable = {{
     {"41P", write41pFile},
     {"MND", writeMndFile},
     {"IDN", writeIdnFile},
-    {"SLD", nullptr},
+    {"SLD", writeSaldoFile},
     {"KST", writeKstFile},
     {"BKL", writeBklFile},
     {"FTG", writeFtgFile},

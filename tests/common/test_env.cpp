@@ -197,7 +197,8 @@ void WriterTest::SetUp() {
   layout.writeSettings("", kProgramUser, kProgramPassword);
 }
 
-ProcessResult runProgram(const InstallLayout& layout, const std::vector<std::string>& args) {
+ProcessResult runProgram(const InstallLayout& layout, const std::vector<std::string>& args,
+                         const std::vector<std::pair<std::string, std::string>>& environment) {
   ProcessResult result;
   int pipeFds[2];
   if (pipe(pipeFds) != 0) return result;
@@ -207,6 +208,7 @@ ProcessResult runProgram(const InstallLayout& layout, const std::vector<std::str
     close(pipeFds[0]);
     close(pipeFds[1]);
     if (chdir(layout.workDir().c_str()) != 0) _exit(127);
+    for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(SSTRXV_BINARY));
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -99,8 +99,10 @@ struct ProcessResult {
   std::string output;  // standard output
 };
 
-// Runs the program with these arguments in the layout's working directory.
-ProcessResult runProgram(const InstallLayout& layout, const std::vector<std::string>& args);
+// Runs the program with these arguments in the layout's working directory,
+// with the test's environment and these variables set on top of it.
+ProcessResult runProgram(const InstallLayout& layout, const std::vector<std::string>& args,
+                         const std::vector<std::pair<std::string, std::string>>& environment = {});
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& content);
