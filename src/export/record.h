@@ -1,30 +1,52 @@
 // Interface-file records described as data: a record is its fields in line
-// order, each with the width it takes in the line and the capacity it holds.
+// order, each with the width it takes in the line, the capacity it holds, its
+// name and where its value comes from.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "db/runtime.h"
+#include "support/platform.h"
 #include "support/text.h"
 
 namespace sstrxv {
 
 struct FieldFormat {
-  std::size_t width;     // "%-<width>s" in the line
-  std::size_t capacity;  // longest value the field holds; longer ones are cut
+  std::size_t width;         // "%-<width>s" in the line
+  std::size_t capacity;      // longest value the field holds; longer ones are cut
+  std::string_view name;     // what the field is: "badge number", "Zeitzone"
+  std::string_view source;   // where its value comes from: a select column or a rule
 };
 
-// A field as wide as it holds.
-constexpr FieldFormat field(std::size_t width) { return {width, width}; }
+// A field as wide as it holds. Every field is named, with where its value
+// comes from: the format reference is printed from these tables.
+constexpr FieldFormat field(std::size_t width, std::string_view name, std::string_view source) {
+  return {width, width, name, source};
+}
 // A field that holds more than its width; a longer value moves the rest of the line.
-constexpr FieldFormat field(std::size_t width, std::size_t capacity) { return {width, capacity}; }
+constexpr FieldFormat field(std::size_t width, std::size_t capacity, std::string_view name,
+                            std::string_view source) {
+  return {width, capacity, name, source};
+}
 
 template <std::size_t N>
 using LineFormat = std::array<FieldFormat, N>;
+
+// One file type as the importer sees it: its lines are its fields in order,
+// then the line end.
+struct FileLayout {
+  std::string_view code;         // the file type: "IDN"
+  std::string_view fileName;     // the name the usage text gives the file: "IDStamm"
+  std::string_view description;  // one line: what a line of the file stands for
+  std::span<const FieldFormat> fields;
+  std::string_view updateFile = {};  // the selective update file written in the same format, if any
+  std::string_view lineEnd = platform::kInterfaceLineEnd;
+};
 
 // Where each select-list column of a statement goes: column i into field
 // fieldOfColumn[i], or nowhere (kNoField).

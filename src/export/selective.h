@@ -143,6 +143,12 @@ struct SelectiveWriter {
   FirstCall SelectiveMarks::*firstCall;
 };
 
+// The update file's own name, without the separator before it: "idstamm_upd.imp".
+constexpr std::string_view updateFileName(const SelectiveWriter& writer) {
+  const std::string_view name = writer.fileName;
+  return name.substr(name.find_first_not_of('/'));
+}
+
 // Runs a selective writer's query into its update file: recreated while the
 // first-call mark is pending, appended to afterwards. Returns the
 // writerResult.

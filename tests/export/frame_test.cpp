@@ -19,8 +19,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// personnel number, name, tenant number of the current tenant
-constexpr LineFormat<3> kPersonFormat = {field(4), field(6), field(5)};
+constexpr LineFormat<3> kPersonFormat = {field(4, "personnel number", "PNRNUM"), field(6, "name", "PNRNAM"),
+                                         field(5, "tenant number", "tenant number of the tenant")};
 
 class PersonQuery final : public RecordQuery<3> {
  public:

@@ -47,7 +47,8 @@ TEST(Text, NumbersAreReadLikeTheCLibrary) {
 }
 
 TEST(LineFormat, FieldsArePaddedExactlyAsPrintfWould) {
-  constexpr LineFormat<4> format = {field(5), field(3), field(1, 6), field(4)};
+  constexpr LineFormat<4> format = {field(5, "a", "A"), field(3, "b", "B"), field(1, 6, "c", "C"),
+                                    field(4, "d", "D")};
   std::array<BoundedText, 4> values{BoundedText(5), BoundedText(3), BoundedText(6), BoundedText(4)};
   values[0].assign("ab");
   values[1].assign("xyzzy");  // cut to 3

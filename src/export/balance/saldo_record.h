@@ -56,10 +56,49 @@ constexpr std::size_t flexible(int n) { return kF01 + static_cast<std::size_t>(n
 // 431 characters of fields, then "x": the badge fields, W01, fifteen
 // 10-character balances, ten 20-character flexible fields and Amp.
 inline constexpr LineFormat<saldo_field::kCount> kSaldoLineFormat = {
-    field(50), field(8),  field(5),  field(5),  field(8),  field(10), field(10), field(10),
-    field(10), field(10), field(10), field(10), field(10), field(10), field(10), field(10),
-    field(10), field(10), field(10), field(10), field(20), field(20), field(20), field(20),
-    field(20), field(20), field(20), field(20), field(20), field(20), field(5)};
+    field(50, "Idn", "ASWNUM, the badge number"),
+    field(8, "Sto", "AWVSTO, the badge's location code"),
+    field(5, "Liz", "ASWLIZ, the licence number"),
+    field(5, "Mnd", "ASWMND, the tenant number"),
+    field(8, "W01", "tgbdtm of the latest day balance before today as YYYYMMDD; blank when none"),
+    field(10, "W02",
+          "SA1: tgbsa1 + tgbvt1 of the latest day balance, minutes as sign and hours,minutes; "
+          "0,00 right-aligned without sign when none"),
+    field(10, "W03",
+          "UVJ: urvvjr of the current year's vacation carry-over, as sign and number with decimal comma; "
+          "0,00 right-aligned without sign when none"),
+    field(10, "W04", "ULJ: urvgur - urvvjr + urvvtg of the current year's vacation carry-over; as W03"),
+    field(10, "W05", "UGE: utggut of the latest vacation-days row; as W03"),
+    field(10, "W06", "UVP: utgvtg of the latest vacation-days row; as W03"),
+    field(10, "W07", "URS: utgrtg of the latest vacation-days row; as W03"),
+    field(10, "W08", "UAN: urvgur of the current year's vacation carry-over; as W03"),
+    field(10, "W09", "SA2: tgbsa2 + tgbvt2 of the latest day balance; as W02"),
+    field(10, "W10", "SA3: tgbsa3 + tgbvt3; as W02"),
+    field(10, "W11", "SA4: tgbsa4 + tgbvt4; as W02"),
+    field(10, "W12", "SA5: tgbsa5 + tgbvt5; as W02"),
+    field(10, "W13", "SA6: tgbsa6 + tgbvt6; as W02"),
+    field(10, "W14", "SA7: tgbsa7 + tgbvt7; as W02"),
+    field(10, "W15", "SA1 + SA2; as W02"),
+    field(10, "W16", "SA2 + SA3; as W02"),
+    field(20, "F01", "slot F01 of SaldoRXV.ini: label (12 columns) and value (8); blank without the slot"),
+    field(20, "F02", "slot F02; as F01"),
+    field(20, "F03", "slot F03; as F01"),
+    field(20, "F04", "slot F04; as F01"),
+    field(20, "F05", "slot F05; as F01"),
+    field(20, "F06", "slot F06; as F01"),
+    field(20, "F07", "slot F07; as F01"),
+    field(20, "F08", "slot F08; as F01"),
+    field(20, "F09", "slot F09; as F01"),
+    field(20, "F10", "the holder's premium text (tenants at location 42381), else slot F10; as F01"),
+    field(5, "Amp", "TagAkp of the latest day before today, right-aligned; -1 right-aligned when none"),
+};
+
+inline constexpr FileLayout kSaldoLayout = {
+    .code = "SLD",
+    .fileName = "SALDO",
+    .description = "The balances of every badge valid now, tenant by tenant.",
+    .fields = kSaldoLineFormat,
+};
 
 class SaldoRecord : public Record<saldo_field::kCount> {
  public:

@@ -9,8 +9,13 @@
 namespace sstrxv {
 namespace {
 
-// badge number, class, licence number, tenant number, BKLSTM (up to 6 characters)
-constexpr LineFormat<5> kAswBklFormat = {field(50), field(5), field(5), field(5), field(1, 6)};
+constexpr LineFormat<5> kAswBklFormat = {
+    field(50, "badge number", "BKLASW"),
+    field(5, "authorization class", "BKLBKL"),
+    field(5, "licence number", "BKLLIZ"),
+    field(5, "tenant number", "BKLMND"),
+    field(1, 6, "BKLSTM", "BKLSTM"),
+};
 constexpr unsigned kClassColumn = 1;
 
 class AswBklQuery : public RecordQuery<5> {
@@ -70,6 +75,14 @@ class AswBklSelectiveQuery : public SelectiveQuery<AswBklQuery> {
 };
 
 }  // namespace
+
+constexpr FileLayout kBklLayout = {
+    .code = "BKL",
+    .fileName = "Berechtigungsklassen",
+    .description = "Every class assignment valid now of every badge, over all tenants, by badge and class.",
+    .fields = kAswBklFormat,
+    .updateFile = updateFileName(kAswBklSelective),
+};
 
 int writeBklFile(ExportContext& context) noexcept {
   AswBklQuery query;

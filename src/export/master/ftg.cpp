@@ -10,9 +10,18 @@
 namespace sstrxv {
 namespace {
 
-// terminal, licence number, tenant number, year, date, text, TT2KRT, calendar
-constexpr LineFormat<8> kFtgFormat = {field(255), field(5),  field(5), field(4),
-                                      field(8),   field(20), field(1), field(3)};
+constexpr LineFormat<8> kFtgFormat = {
+    field(255, "terminal name", "ZLSTRM"),
+    field(5, "licence number", "licence number of the tenant"),
+    field(5, "tenant number", "tenant number of the tenant"),
+    field(4, "year", "KA2DTM as YYYY"),
+    field(8, "date", "KA2DTM as YYYYMMDD"),
+    field(20, "holiday text",
+          "DI2TXT of the day type (KA2TTP) in the terminal's language (TRMSPR, 0 when NULL); "
+          "TT2TXT when the dictionary has no text"),
+    field(1, "TT2KRT", "TT2KRT"),
+    field(3, "calendar number", "KA2NUM"),
+};
 
 // ZLSTRM, Jahr, Datum, TT2TXT, TT2KRT, KA2NUM go to these fields; KA2TTP and
 // TRMSPR are kept beside the record.
@@ -87,6 +96,14 @@ class FtgQuery final : public RecordQuery<8> {
 };
 
 }  // namespace
+
+constexpr FileLayout kFtgLayout = {
+    .code = "FTG",
+    .fileName = "Feiertage",
+    .description = "Every holiday from one year back on of every tenant's calendars, for every terminal, "
+                   "by terminal, date and calendar.",
+    .fields = kFtgFormat,
+};
 
 int writeFtgFile(ExportContext& context) noexcept {
   FtgQuery query;

@@ -21,9 +21,35 @@ constexpr std::size_t kBsvKal = 23;
 constexpr unsigned kPersonnelColumn = 4;
 
 constexpr LineFormat<24> kIdsFormat = {
-    field(50), field(8), field(8), field(8),  field(8), field(50), field(5),  field(5),
-    field(32), field(5), field(5), field(5),  field(5), field(2),  field(50), field(2),
-    field(10), field(5), field(5), field(14), field(50), field(1), field(30), field(3)};
+    field(50, "badge number", "aswnum"),
+    field(8, "location of the badge", "awvsto"),
+    field(8, "valid from", "aswgvo as YYYYMMDD"),
+    field(8, "valid until", "aswgbi as YYYYMMDD; blank when open-ended"),
+    field(8, "personnel number", "aswpnr"),
+    field(50, "holder's name", "pnrnam"),
+    field(5, "holder's language", "pnrspr"),
+    field(5, "authorization class", "aswbkl"),
+    field(32, "PIN", "aswpin"),
+    field(5, "awvcod", "awvcod"),
+    field(5, "aswgrp", "aswgrp"),
+    field(5, "licence number", "aswliz"),
+    field(5, "tenant number", "aswmnd"),
+    field(2, "aswatp", "aswatp"),
+    field(50, "aswaan", "aswaan"),
+    field(2, "pnrmta", "pnrmta"),
+    field(10, "pnrsal", "pnrsal"),
+    field(5, "reserved", "always blank"),
+    field(5, "status", "aswsta"),
+    field(14, "change date", "aswdat as YYYYMMDDhhmmss"),
+    field(50, "changed by", "aswerf"),
+    field(1, "BsvMap", "BsvMap of the holder's Mvs310Bsv row as an integer; 0 when there is none"),
+    field(30, "assigned cost centre",
+          "PstZuoKst of the holder's PERSONALSTAMM row without trailing blanks and tabs; "
+          "from product release 5.4 on, blank below; in the update file at every release"),
+    field(3, "PstBsvKal",
+          "PstBsvKal of the holder's PERSONALSTAMM row without trailing blanks and tabs; "
+          "from product release 5.9 on; blank below"),
+};
 
 // The 20 select columns fill every field up to the change author except the
 // always blank one.
@@ -152,6 +178,14 @@ constexpr SelectiveWriter kIdsSelective = {"//idstamm_upd.imp", "SQLOpenIDS_Sel"
                                            &SelectiveSource::SQLCloseIDS_Sel, &SelectiveMarks::idstamm};
 
 }  // namespace
+
+constexpr FileLayout kIdnLayout = {
+    .code = "IDN",
+    .fileName = "IDStamm",
+    .description = "Every badge valid now, tenant by tenant, with its holder's personnel data.",
+    .fields = kIdsFormat,
+    .updateFile = updateFileName(kIdsSelective),
+};
 
 int writeIdnFile(ExportContext& context) noexcept {
   IdsQuery query;

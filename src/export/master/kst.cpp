@@ -8,9 +8,17 @@
 namespace sstrxv {
 namespace {
 
-// cost centre, tenant number, licence number, KstApz, always blank, text, changed by
-constexpr LineFormat<7> kKstFormat = {field(30), field(5), field(5), field(7),
-                                      field(7),  field(30), field(50)};
+// The tenant number stands before the licence number here, the reverse of
+// the tenant and holiday files.
+constexpr LineFormat<7> kKstFormat = {
+    field(30, "cost-centre number", "KstNum without trailing blanks and tabs"),
+    field(5, "tenant number", "tenant number of the tenant"),
+    field(5, "licence number", "licence number of the tenant"),
+    field(7, "KstApz", "KstApz without trailing blanks and tabs"),
+    field(7, "reserved", "always blank"),
+    field(30, "cost-centre text", "KstTxt without trailing blanks and tabs"),
+    field(50, "changed by", "KstErf without trailing blanks and tabs"),
+};
 
 // KstNum, KstTxt, KstErf, KstApz
 constexpr ColumnFields<4> kKstColumnFields = {0, 5, 6, 3};
@@ -46,6 +54,13 @@ class KstQuery final : public RecordQuery<7> {
 };
 
 }  // namespace
+
+constexpr FileLayout kKstLayout = {
+    .code = "KST",
+    .fileName = "Kostenst",
+    .description = "The cost centres of every tenant whose status is not 4 or 8, by number.",
+    .fields = kKstFormat,
+};
 
 int writeKstFile(ExportContext& context) noexcept {
   KstQuery query;

@@ -9,7 +9,15 @@
 namespace sstrxv {
 
 struct ExportContext;
+struct FileLayout;
 struct SelectiveRun;
+
+// The line formats of the files, for the format reference.
+extern const FileLayout kMndLayout;
+extern const FileLayout kIdnLayout;  // also idstamm_upd.imp
+extern const FileLayout kKstLayout;
+extern const FileLayout kBklLayout;  // also aswbkl_upd.imp
+extern const FileLayout kFtgLayout;
 
 int writeMndFile(ExportContext& context) noexcept;
 int writeIdnFile(ExportContext& context) noexcept;

@@ -5,8 +5,14 @@
 namespace sstrxv {
 namespace {
 
-// licence number, tenant number, name, status, change date, changed by
-constexpr LineFormat<6> kMndFormat = {field(5), field(5), field(50), field(5), field(14), field(50)};
+constexpr LineFormat<6> kMndFormat = {
+    field(5, "licence number", "MNDLIZ"),
+    field(5, "tenant number", "MNDNUM"),
+    field(50, "name", "MNDNA1"),
+    field(5, "status", "MNDSTA"),
+    field(14, "change date", "MNDDAT as YYYYMMDDhhmmss"),
+    field(50, "changed by", "MNDERF"),
+};
 
 class MndQuery final : public RecordQuery<6> {
  public:
@@ -18,6 +24,14 @@ class MndQuery final : public RecordQuery<6> {
 };
 
 }  // namespace
+
+constexpr FileLayout kMndLayout = {
+    .code = "MND",
+    .fileName = "MNDSTAMM",
+    .description = "Every row of the system tenant table, also the tenants that the other files leave out "
+                   "(MNDKON not 0, no schema); equal rows once.",
+    .fields = kMndFormat,
+};
 
 int writeMndFile(ExportContext& context) noexcept {
   MndQuery query;

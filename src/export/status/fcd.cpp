@@ -6,8 +6,15 @@
 namespace sstrxv {
 namespace {
 
-// licence number, tenant number, number, short text, text, type, terminal code
-constexpr LineFormat<7> kFcdFormat = {field(5), field(5), field(3), field(2), field(50), field(5), field(5)};
+constexpr LineFormat<7> kFcdFormat = {
+    field(5, "licence number", "licence number of the tenant"),
+    field(5, "tenant number", "tenant number of the tenant"),
+    field(3, "FcdNum", "FcdNum"),
+    field(2, "FcdKrt", "FcdKrt"),
+    field(50, "FcdTxt", "FcdTxt"),
+    field(5, "FcdTyp", "FcdTyp"),
+    field(5, "FcdFcd", "FcdFcd; -9 when empty or NULL"),
+};
 
 // FcdNum, FcdKrt, FcdTxt, FcdTyp, FcdFcd
 constexpr ColumnFields<5> kFcdColumnFields = {2, 3, 4, 5, 6};
@@ -40,6 +47,13 @@ class FcdQuery final : public RecordQuery<7> {
 };
 
 }  // namespace
+
+constexpr FileLayout kFcdLayout = {
+    .code = "FCD",
+    .fileName = "Funktionscodes",
+    .description = "Every function code with a short text (an empty one counts) of every tenant, by number.",
+    .fields = kFcdFormat,
+};
 
 int writeFcdFile(ExportContext& context) noexcept {
   FcdQuery query;

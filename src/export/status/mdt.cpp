@@ -10,10 +10,17 @@
 namespace sstrxv {
 namespace {
 
-// licence number, tenant number, badge, date, function-code text, status
-// description, status, short text, reserved
-constexpr LineFormat<9> kMdtFormat = {field(5),  field(5), field(13), field(10), field(33),
-                                      field(33), field(1), field(1),  field(3)};
+constexpr LineFormat<9> kMdtFormat = {
+    field(5, "licence number", "licence number of the tenant"),
+    field(5, "tenant number", "tenant number of the tenant"),
+    field(13, "AswNum", "AswNum"),
+    field(10, "BakDtm", "BvkVon, the calendar date, as dd.mm.yyyy"),
+    field(33, "FcdTxt", "FcdTxt of the period's function code"),
+    field(33, "status description", "one blank"),
+    field(1, "BvfGen", "BvfGen mapped: 2, 3 as stored; 5 -> 2; 7, 9, 10 -> 3; any other (NULL too) -> 0"),
+    field(1, "FcdKrt", "FcdKrt of the period's function code"),
+    field(3, "reserved", "always blank"),
+};
 
 // BakDtm, AswNum, FcdTxt, ' ', BvfGen (mapped below), FcdKrt
 constexpr ColumnFields<6> kMdtColumnFields = {3, 2, 4, 5, kNoField, 7};
@@ -62,6 +69,14 @@ class MdtQuery final : public RecordQuery<9> {
 };
 
 }  // namespace
+
+constexpr FileLayout kMdtLayout = {
+    .code = "MDT",
+    .fileName = "Mitarbeiterdetail",
+    .description = "One line per badge valid today and working day inside a status period of its holder "
+                   "(status 2, 3, 5, 7, 9 or 10), tenant by tenant, by badge and date.",
+    .fields = kMdtFormat,
+};
 
 int writeMdtFile(ExportContext& context) noexcept {
   MdtQuery query;

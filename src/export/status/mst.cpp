@@ -12,12 +12,22 @@
 namespace sstrxv {
 namespace {
 
-// licence number, tenant number, badge, status, period, function-code text,
-// status description, short text, cost centre, start date, department, two
-// reserved fields
-constexpr LineFormat<13> kMstFormat = {field(5),  field(5),  field(13), field(1), field(23),
-                                       field(33), field(33), field(1),  field(50), field(8),
-                                       field(30), field(4),  field(3)};
+constexpr LineFormat<13> kMstFormat = {
+    field(5, "licence number", "licence number of the tenant"),
+    field(5, "tenant number", "tenant number of the tenant"),
+    field(13, "AswNum", "AswNum of the person's badge; without badge the tenant number, _ and PnrNum"),
+    field(1, "Status", "BvfGen mapped: 8, 11, 12 -> 4; 9, 14, 15 -> 7; 10 -> 3; 13 -> 6; any other as stored"),
+    field(23, "VonBis",
+          "BvfVon and BvfBis as dd.mm.yyyy joined by ' - ' with + (where the server's + adds numbers: their sum)"),
+    field(33, "FcdTxt", "FcdTxt of the period's function code"),
+    field(33, "Statusbesch", "one blank"),
+    field(1, "FcdKrt", "FcdKrt of the period's function code"),
+    field(50, "BvfKst", "BvfKst"),
+    field(8, "Von", "BvfVon as dd.mm.yy"),
+    field(30, "ZuoAbt", "ZuoAbt of the department assignment valid on the period's first day"),
+    field(4, "reserved", "always blank"),
+    field(3, "reserved", "always blank"),
+};
 
 // badge, Status and Von (both below), VonBis, FcdTxt, Statusbesch, FcdKrt,
 // BvfKst, ZuoAbt; BvfUh1 is not taken over
@@ -82,6 +92,14 @@ class MstQuery final : public RecordQuery<13> {
 };
 
 }  // namespace
+
+constexpr FileLayout kMstLayout = {
+    .code = "MST",
+    .fileName = "Mitarbeiterstatus",
+    .description = "Every status period below 16 of every person that ends on or after the cut-off fifteen "
+                   "months back, tenant by tenant, by badge and start date.",
+    .fields = kMstFormat,
+};
 
 int writeMstFile(ExportContext& context) noexcept {
   MstQuery query;

@@ -8,10 +8,17 @@
 namespace sstrxv {
 namespace {
 
-// terminal, company, authorization class, reader, reader of the week plan,
-// week plan, control area, time zone, time bookings allowed
-constexpr LineFormat<9> k35pFormat = {field(255), field(3), field(5), field(2), field(2),
-                                      field(3),   field(5), field(5), field(1)};
+constexpr LineFormat<9> k35pFormat = {
+    field(255, "Terminalname", "ZLSTRM"),
+    field(3, "Firma", "always 001"),
+    field(5, "Berechtigungsklasse", "ZBRZBK"),
+    field(2, "Leser", "ZLSLES as two digits, leading zero"),
+    field(2, "Woche_Leser", "ZLSLES as two digits, leading zero"),
+    field(3, "Wochenplan", "ZBRZBK"),
+    field(5, "Kontrollbereich", "ZLSZKO"),
+    field(5, "Zeitzone", "ZBRZZZ"),
+    field(1, "Zeitbuchung_erlaubt", "ZBRZTB: 1 when it reads as the integer 1, else 0 (NULL too)"),
+};
 constexpr int kBookingAllowed = 8;
 
 // Time bookings are allowed only where the flag reads as the integer 1;
@@ -54,6 +61,14 @@ constexpr SelectiveWriter kS35PSelective = {"//mgsst35p_upd.imp", "SQLOpenS35P_S
                                             &SelectiveSource::SQLCloseS35P_Sel, &SelectiveMarks::mgsst35p};
 
 }  // namespace
+
+constexpr FileLayout k35pLayout = {
+    .code = "35P",
+    .fileName = "MGSST35P",
+    .description = "Every reader with every time-plan entry of its control area.",
+    .fields = k35pFormat,
+    .updateFile = updateFileName(kS35PSelective),
+};
 
 int write35pFile(ExportContext& context) noexcept {
   S35PQuery query;

@@ -8,7 +8,14 @@
 namespace sstrxv {
 
 struct ExportContext;
+struct FileLayout;
 struct SelectiveRun;
+
+// The line formats of the files, for the format reference; each is also
+// the format of its update file (mgsst20p_upd.imp, ...).
+extern const FileLayout k20pLayout;
+extern const FileLayout k35pLayout;
+extern const FileLayout k41pLayout;
 
 int write20pFile(ExportContext& context) noexcept;
 int write35pFile(ExportContext& context) noexcept;

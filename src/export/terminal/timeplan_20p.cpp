@@ -12,8 +12,14 @@
 namespace sstrxv {
 namespace {
 
-// terminal, reader, weekday, time zone, open from (HHMM), open to (HHMM)
-constexpr LineFormat<6> k20pFormat = {field(255), field(2), field(1), field(5), field(4), field(4)};
+constexpr LineFormat<6> k20pFormat = {
+    field(255, "Terminal", "ZLSTRM"),
+    field(2, "Leser", "ZLSLES as two digits, leading zero"),
+    field(1, "TagNr", "BAKWTG, the weekday number"),
+    field(5, "Zeitzone", "ZBRZZZ; blank in the one line of a weekday without zones"),
+    field(4, "Offen_Von", "ZUZVON of the zone's window as HHMM; blank in that line"),
+    field(4, "Offen_Bis", "ZUZBIS of the zone's window as HHMM; blank in that line"),
+};
 enum Field20p : int { kTerminal, kReader, kWeekday, kZone, kOpenFrom, kOpenTo };
 
 // How a weekday whose zones cannot be read is reported: the whole-file
@@ -207,6 +213,15 @@ constexpr SelectiveWriter kS20PSelective = {"//mgsst20p_upd.imp", "SQLOpenS20P_S
                                             &SelectiveSource::SQLCloseS20P_Sel, &SelectiveMarks::mgsst20p};
 
 }  // namespace
+
+constexpr FileLayout k20pLayout = {
+    .code = "20P",
+    .fileName = "MGSST20P",
+    .description = "Every opening window of every reader's time plan on each weekday of the seven days from "
+                   "today on, by terminal, reader and weekday.",
+    .fields = k20pFormat,
+    .updateFile = updateFileName(kS20PSelective),
+};
 
 int write20pFile(ExportContext& context) noexcept {
   S20PQuery query;

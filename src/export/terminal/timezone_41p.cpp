@@ -9,9 +9,16 @@
 namespace sstrxv {
 namespace {
 
-// terminal, company, time plan, reader, time zone, weekday, from (HHMM), to (HHMM)
-constexpr LineFormat<8> k41pFormat = {field(255), field(3), field(3), field(2),
-                                      field(5),   field(1), field(4), field(4)};
+constexpr LineFormat<8> k41pFormat = {
+    field(255, "Terminalname", "ZLSTRM"),
+    field(3, "Firma", "always 001"),
+    field(3, "Zeitplan", "ZBRZBK"),
+    field(2, "Wochennummer", "ZLSLES as two digits, leading zero"),
+    field(5, "Zeitzone", "ZBRZZZ"),
+    field(1, "Tagnr", "BAKWTG, the weekday number"),
+    field(4, "Uhrzeit_Von", "ZUZVON as HHMM"),
+    field(4, "Uhrzeit_Bis", "ZUZBIS as HHMM"),
+};
 
 class S41PQuery : public RecordQuery<8> {
  public:
@@ -46,6 +53,15 @@ constexpr SelectiveWriter kS41PSelective = {"//mgsst41p_upd.imp", "SQLOpenS41P_S
                                             &SelectiveSource::SQLCloseS41P_Sel, &SelectiveMarks::mgsst41p};
 
 }  // namespace
+
+constexpr FileLayout k41pLayout = {
+    .code = "41P",
+    .fileName = "MGSST41P",
+    .description = "Every time-plan entry of every reader's control area on the weekdays of the seven days "
+                   "from today on whose day type it has, with its zone's window.",
+    .fields = k41pFormat,
+    .updateFile = updateFileName(kS41PSelective),
+};
 
 int write41pFile(ExportContext& context) noexcept {
   S41PQuery query;
