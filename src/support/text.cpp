@@ -1,6 +1,7 @@
 #include "support/text.h"
 
 #include <clocale>
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -11,19 +12,28 @@
 namespace sstrxv {
 
 void appendFormatV(std::string& target, const char* format, std::va_list args) noexcept {
-  va_list probe;
-  va_copy(probe, args);
-  const int needed = std::vsnprintf(nullptr, 0, format, probe);
-  va_end(probe);
-  if (needed <= 0) return;
   const std::size_t old = target.size();
+  va_list second;
+  va_copy(second, args);
   try {
-    target.resize(old + static_cast<std::size_t>(needed));
+    // First into the room the text already has (64 to 512 bytes): most
+    // texts fit and are formatted once. vsnprintf writes its terminator
+    // into the string's own spare byte.
+    const std::size_t room = std::clamp<std::size_t>(target.capacity() - old, 64, 512);
+    target.resize(old + room);
+    const int needed = std::vsnprintf(target.data() + old, room + 1, format, args);
+    if (needed < 0) {
+      target.resize(old);
+    } else if (static_cast<std::size_t>(needed) <= room) {
+      target.resize(old + static_cast<std::size_t>(needed));
+    } else {
+      target.resize(old + static_cast<std::size_t>(needed));
+      std::vsnprintf(target.data() + old, static_cast<std::size_t>(needed) + 1, format, second);
+    }
   } catch (...) {
-    return;  // no memory: the text stays as it was
+    target.resize(std::min(target.size(), old));  // no memory: the text stays as it was
   }
-  // vsnprintf writes the terminator into the string's own spare byte.
-  std::vsnprintf(target.data() + old, static_cast<std::size_t>(needed) + 1, format, args);
+  va_end(second);
 }
 
 std::string formatText(const char* format, ...) noexcept {
@@ -63,10 +73,10 @@ long leadingInteger(std::string_view text) noexcept {
 double leadingNumber(std::string_view text) noexcept {
   const std::string copy(text);
   // The "C" conventions whatever the process locale is: under a locale with
-  // a decimal comma, strtod would stop at the point of "12.5".
-  using LocaleHandle = std::unique_ptr<std::remove_pointer_t<locale_t>, decltype(&freelocale)>;
-  const LocaleHandle c(newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr)), &freelocale);
-  return c ? strtod_l(copy.c_str(), nullptr, c.get()) : std::strtod(copy.c_str(), nullptr);
+  // a decimal comma, strtod would stop at the point of "12.5". The locale
+  // object is made once; it is a constant of the process, not run state.
+  static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return cLocale != nullptr ? strtod_l(copy.c_str(), nullptr, cLocale) : std::strtod(copy.c_str(), nullptr);
 }
 
 }  // namespace sstrxv
