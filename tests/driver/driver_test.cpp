@@ -102,7 +102,7 @@ TEST_F(ProgramTest, WriterThatCannotOpenItsFileFailsAfterFiveAttempts) {
   // Run in-process so that the 10-second pauses can be replaced.
   static int pauses;
   pauses = 0;
-  platform::replacePause([](unsigned long ms) { pauses += ms == kAttemptPauseMs ? 1 : 100; });
+  platform::replacePause([](unsigned long ms) { pauses += ms == 10000u ? 1 : 100; });
   layout.enter();
   const std::string path = (layout.root() / "missing-dir" / "mnd.imp").string();
   const char* argv[] = {"SSTRXV", path.c_str(), "MND"};
@@ -149,7 +149,7 @@ int scriptedWriter(ExportContext&) noexcept {
 }
 
 void countPauses(unsigned long ms) {
-  if (ms == kAttemptPauseMs) ++attemptPauses;
+  if (ms == 10000u) ++attemptPauses;
   else ++reconnectPauses;
 }
 

@@ -324,7 +324,7 @@ TEST_F(SelectiveTest, OnMysqlEveryWriterOpensItsFileAndFailsAtItsCursor) {
 TEST_F(SelectiveTest, ProgramWithSelectionKeyFailsEveryAttemptAtTheDownloadList) {
   static int attemptPauses, otherPauses;
   attemptPauses = otherPauses = 0;
-  platform::replacePause([](unsigned long ms) { ++(ms == kAttemptPauseMs ? attemptPauses : otherPauses); });
+  platform::replacePause([](unsigned long ms) { ++(ms == 10000u ? attemptPauses : otherPauses); });
   const std::string directory = layout.outDir().string();
   const char* argv[] = {"SSTRXV", directory.c_str(), "abcdefghijklmnopq"};  // the first 14 characters are the key
   testing::internal::CaptureStdout();

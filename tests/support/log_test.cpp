@@ -60,26 +60,27 @@ TEST_F(LogTest, LinesAreStampedAndMessagesTakenLiterally) {
 }
 
 TEST_F(LogTest, RotatesOnlyAboveTenMebibytes) {
+  constexpr std::uintmax_t kTenMebibytes = 10485760;  // the log's size limit as operators know it
   const std::string message(10, 'm');
   const std::uintmax_t line = kStampAndBlank + message.size() + 1;
 
-  fillTo(kLogRotationBytes - line);  // exactly at the limit after the write: kept
+  fillTo(kTenMebibytes - line);  // exactly at the limit after the write: kept
   writeLog(message);
-  EXPECT_EQ(fs::file_size(log()), kLogRotationBytes);
+  EXPECT_EQ(fs::file_size(log()), kTenMebibytes);
   EXPECT_FALSE(fs::exists(old()));
 
   writeLog("x");  // one line over: this line ends the predecessor
   EXPECT_TRUE(fs::exists(old()));
-  EXPECT_EQ(fs::file_size(old()), kLogRotationBytes + kStampAndBlank + 2);
+  EXPECT_EQ(fs::file_size(old()), kTenMebibytes + kStampAndBlank + 2);
   EXPECT_EQ(fs::file_size(log()), 0u);
 
   writeLog("next");
   EXPECT_EQ(read(log()).substr(kStampAndBlank), "next\n");
 
   // A second rotation replaces the first predecessor.
-  fillTo(kLogRotationBytes);
+  fillTo(kTenMebibytes);
   writeLog("second");
-  EXPECT_EQ(read(old()).substr(kLogRotationBytes + kStampAndBlank), "second\n");
+  EXPECT_EQ(read(old()).substr(kTenMebibytes + kStampAndBlank), "second\n");
 }
 
 TEST_F(LogTest, DebugFlagEchoesToTheConsoleOnly) {

@@ -131,3 +131,22 @@ TEST_F(SaldoTest, ReadErrorKeepsEarlierLinesAndFails) {
                                       "Schema:T2 Lizenz:L2 Mandant:M2", "Fehler Ampelkonto einlesen: Pnr: Q1 RC: 1146",
                                       "Import " + path + " fehlgeschlagen."}));
 }
+
+// Each of the six statements of the five reads, failing on its own, names
+// its read; a failing first shift-leave statement fails the badge too.
+TEST_F(SaldoTest, EachFailingReadNamesItself) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"mvs332urv", "Urlaubsvortraege"}, {"mvs332utg", "Urlaubstage"}, {"mvs332sfz", "Schichtfreizeit"},
+      {"mvs332sfv", "Schichtfreizeit"},  {"mvs320tgb", "Saldenwerte"}, {"mvs327tag", "Ampelkonto"},
+  };
+  for (const auto& [table, read] : cases) {
+    db.reset();
+    addTenant("1", "001", {{"B1", "'Q1'"}});
+    db.exec(std::string("DROP TABLE T1.") + table);
+    EXPECT_EQ(runWriterInProcess(layout, writeSaldoFile, path), 2) << table;
+    const auto log = layout.logMessages();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], std::string("Fehler ") + read + " einlesen: Pnr: Q1 RC: 1146") << table;
+    EXPECT_EQ(log.back(), "Import " + path + " fehlgeschlagen.") << table;
+  }
+}

@@ -163,7 +163,7 @@ class IdnFailureTest : public IdnTest {
   void SetUp() override {
     IdnTest::SetUp();
     attemptPauses = 0;
-    platform::replacePause([](unsigned long ms) { attemptPauses += ms == kAttemptPauseMs ? 1 : 0; });
+    platform::replacePause([](unsigned long ms) { attemptPauses += ms == 10000u ? 1 : 0; });
     layout.enter();
     db.createTenantSchema("T1");
     db.createTenantSchema("T2");
