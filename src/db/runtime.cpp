@@ -12,6 +12,9 @@
 namespace sstrxv {
 namespace {
 
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 0)))
+#endif
 std::string formatStatementV(const char* format, std::va_list args) noexcept {
   std::string text;
   appendFormatV(text, format, args);

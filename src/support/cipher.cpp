@@ -33,7 +33,7 @@ CipherState::~CipherState() {
 }
 
 void blowfishEncryptBlock(const CipherState& s, std::uint32_t& L, std::uint32_t& R) noexcept {
-  for (int i = 0; i < 16; ++i) {
+  for (std::size_t i = 0; i < 16; ++i) {
     L ^= s.P[i];
     R ^= F(s, L);
     std::swap(L, R);
@@ -44,7 +44,7 @@ void blowfishEncryptBlock(const CipherState& s, std::uint32_t& L, std::uint32_t&
 }
 
 void blowfishDecryptBlock(const CipherState& s, std::uint32_t& L, std::uint32_t& R) noexcept {
-  for (int i = 17; i >= 2; --i) {
+  for (std::size_t i = 17; i >= 2; --i) {
     L ^= s.P[i];
     R ^= F(s, L);
     std::swap(L, R);

@@ -32,6 +32,9 @@ void toStandardError(const std::string& line) {
   std::fflush(stderr);
 }
 
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 0)))
+#endif
 void logFormatV(const char* format, std::va_list args) noexcept {
   std::string messageText;
   appendFormatV(messageText, format, args);
@@ -100,12 +103,20 @@ void logMessage(const char* format, ...) noexcept {
 }
 
 namespace detail {
+// The format was checked by MessageFormat when the program was compiled.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wformat-nonliteral"
+#endif
 void logCheckedMessage(const char* format, ...) noexcept {
   va_list args;
   va_start(args, format);
   logFormatV(format, args);
   va_end(args);
 }
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 }  // namespace detail
 
 }  // namespace sstrxv

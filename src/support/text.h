@@ -45,6 +45,9 @@ __attribute__((format(printf, 2, 3)))
 #endif
 void appendFormat(std::string& target, const char* format, ...) noexcept;
 
+#if defined(__GNUC__)
+__attribute__((format(printf, 2, 0)))
+#endif
 void appendFormatV(std::string& target, const char* format, std::va_list args) noexcept;
 
 // Removes trailing blanks and tabs in place. A text that is empty or made
