@@ -197,8 +197,11 @@ std::size_t appendShowBlocks(std::string& out, const FileLayout& layout, std::st
       if (field.width > 1) appendFormat(columns, "-%zu", field.firstColumn + field.width - 1);
       appendFormat(out, "  %-8s ", columns.c_str());
       appendShown(out, field.field->name, Encoding::kAsStored);
-      out += ": ";
-      appendShown(out, unpadded(field.value), encoding);
+      out += ':';
+      if (const std::string_view value = unpadded(field.value); !value.empty()) {
+        out += ' ';
+        appendShown(out, value, encoding);
+      }
       out += '\n';
     }
     if (const std::string faults = lineFaults(layout, line); !faults.empty()) {
