@@ -20,9 +20,9 @@ constexpr int kExitFaults = 1;
 constexpr int kExitUsage = 2;
 
 constexpr std::string_view kHelp =
-    "Usage: sstrxv-imp show  TYPE FILE [--where FIELD=VALUE]... [--utf8]\n"
-    "       sstrxv-imp csv   TYPE FILE [--where FIELD=VALUE]... [--utf8]\n"
-    "       sstrxv-imp check TYPE FILE\n"
+    "Usage: sstrxv-imp show TYPE FILE [--where FIELD=VALUE]... [--utf8]\n"
+    "  or:  sstrxv-imp csv TYPE FILE [--where FIELD=VALUE]... [--utf8]\n"
+    "  or:  sstrxv-imp check TYPE FILE\n"
     "Read an SSTRXV interface file by the field layout of its file type.\n"
     "\n"
     "TYPE is the file type as SSTRXV takes it (IDN, idn, 20P, ...); the update\n"

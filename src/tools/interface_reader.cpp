@@ -24,6 +24,12 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+// Bytes that are no character of Windows-1252; as UTF-8 they would be C1
+// control codes.
+bool unassigned(unsigned char byte) noexcept {
+  return byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
+}
+
 void appendByte(std::string& out, unsigned char byte, Encoding encoding) {
   if (byte < 0x80 || encoding == Encoding::kAsStored) {
     out += static_cast<char>(byte);
@@ -167,7 +173,7 @@ bool matchesAll(const std::vector<FieldValue>& fields, const std::vector<FieldMa
 void appendShown(std::string& out, std::string_view value, Encoding encoding) {
   for (const char c : value) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
+    if (byte < 0x20 || byte == 0x7F || unassigned(byte)) {
       appendFormat(out, "\\x%02X", static_cast<unsigned>(byte));
     } else if (c == '\\') {
       out += "\\\\";

@@ -63,8 +63,9 @@ struct FieldMatch {
 // How values are written: Windows-1252 bytes as they are, or as UTF-8.
 enum class Encoding { kAsStored, kUtf8 };
 
-// A value for a terminal: control bytes as \xNN, so that no value can
-// move the cursor or end the line.
+// A value for a terminal: control bytes and the bytes that are no
+// Windows-1252 character as \xNN, so that no value can move the cursor,
+// end the line or start a control sequence; a backslash is doubled.
 void appendShown(std::string& out, std::string_view value, Encoding encoding);
 // A CSV cell: quoted when it holds a comma, a quote, CR or LF, quotes doubled.
 void appendCsvCell(std::string& out, std::string_view value, Encoding encoding);
