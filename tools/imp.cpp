@@ -109,11 +109,10 @@ int run(const std::vector<std::string_view>& args) {
   } else if (command == "csv") {
     sstrxv::appendCsvRows(out, *layout, bytes, matches, encoding);
   } else {
-    const std::size_t lines = sstrxv::splitLines(bytes).size();
-    const std::size_t faulty = sstrxv::appendCheckReport(out, *layout, bytes);
-    sstrxv::appendFormat(out, "%s: %zu lines of type %.*s, %zu faulty\n", path.c_str(), lines,
-                         static_cast<int>(layout->code.size()), layout->code.data(), faulty);
-    if (faulty > 0) code = kExitFaults;
+    const sstrxv::CheckCounts counts = sstrxv::appendCheckReport(out, *layout, bytes);
+    sstrxv::appendFormat(out, "%s: %zu lines of type %.*s, %zu faulty\n", path.c_str(), counts.lines,
+                         static_cast<int>(layout->code.size()), layout->code.data(), counts.faulty);
+    if (counts.faulty > 0) code = kExitFaults;
   }
   return writeOut(out) ? code : kExitUsage;
 }

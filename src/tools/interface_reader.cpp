@@ -234,15 +234,16 @@ std::size_t appendCsvRows(std::string& out, const FileLayout& layout, std::strin
   });
 }
 
-std::size_t appendCheckReport(std::string& out, const FileLayout& layout, std::string_view bytes) {
-  std::size_t faulty = 0;
+CheckCounts appendCheckReport(std::string& out, const FileLayout& layout, std::string_view bytes) {
+  CheckCounts counts;
   for (const FileLine& line : splitLines(bytes)) {
+    ++counts.lines;
     const std::string faults = lineFaults(layout, line);
     if (faults.empty()) continue;
     appendFormat(out, "line %zu: %s\n", line.number, faults.c_str());
-    ++faulty;
+    ++counts.faulty;
   }
-  return faulty;
+  return counts;
 }
 
 }  // namespace sstrxv

@@ -78,8 +78,11 @@ std::size_t appendShowBlocks(std::string& out, const FileLayout& layout, std::st
                              const std::vector<FieldMatch>& matches, Encoding encoding);
 std::size_t appendCsvRows(std::string& out, const FileLayout& layout, std::string_view bytes,
                           const std::vector<FieldMatch>& matches, Encoding encoding);
-// "check": one "line <n>: <faults>" per faulty line. Returns the number of
-// faulty lines.
-std::size_t appendCheckReport(std::string& out, const FileLayout& layout, std::string_view bytes);
+// "check": one "line <n>: <faults>" per faulty line.
+struct CheckCounts {
+  std::size_t lines = 0;
+  std::size_t faulty = 0;
+};
+CheckCounts appendCheckReport(std::string& out, const FileLayout& layout, std::string_view bytes);
 
 }  // namespace sstrxv

@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(total == bytes.size());
 
   std::string report;
-  FUZZ_CHECK(appendCheckReport(report, layout, bytes) == faulty);
+  const CheckCounts counts = appendCheckReport(report, layout, bytes);
+  FUZZ_CHECK(counts.faulty == faulty && counts.lines == splitLines(bytes).size());
 
   FieldMatch match;
   const std::string where = std::string(layout.fields[0].name) + "=" + std::string(bytes.substr(0, 8));

@@ -19,7 +19,7 @@ inline void expectReadsBack(std::string_view type, const std::string& content, s
   const FileLayout* layout = findLayout(type);
   ASSERT_NE(layout, nullptr) << type;
   std::string report;
-  EXPECT_EQ(appendCheckReport(report, *layout, content), 0u) << report;
+  EXPECT_EQ(appendCheckReport(report, *layout, content).faulty, 0u) << report;
   for (const FileLine& line : splitLines(content)) {
     std::string joined;
     for (const FieldValue& field : splitFields(*layout, line.text)) joined += field.value;
