@@ -88,7 +88,7 @@ std::string unwritableReason(std::string_view directory) {
 }
 
 void checkWritable(Report& report, std::string_view what, std::string_view directory) {
-  const std::string label = std::string(what) + " " + shown(directory);
+  const std::string label = std::string(what) + " " + shown(platform::nativePath(directory));
   if (const std::string reason = unwritableReason(directory); reason.empty()) {
     report.pass(label, "writable");
   } else {
