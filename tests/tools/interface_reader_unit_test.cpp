@@ -100,6 +100,12 @@ TEST(InterfaceReaderTest, CsvHasTheFieldNamesAndQuotesWhatWouldSplitACell) {
             "licence number,tenant number,FcdNum,FcdKrt,FcdTxt,FcdTyp,FcdFcd\r\n"
             "L1,M1,1,K,\"a,b \"\"c\"\"\",A,-9\r\n"
             "L1,M1,2,K,\x80\xE4\x81,A,-9\r\n");
+  for (const auto& [value, cell] : std::vector<std::pair<std::string, std::string>>{
+           {"plain", "plain"}, {"x\"y", "\"x\"\"y\""}, {"a\rb", "\"a\rb\""}, {"a\nb", "\"a\nb\""}}) {
+    std::string written;
+    appendCsvCell(written, value, Encoding::kAsStored);
+    EXPECT_EQ(written, cell);
+  }
   std::string utf8;
   appendCsvCell(utf8, "\x80\xE4\x81\x9F\xFF", Encoding::kUtf8);
   EXPECT_EQ(utf8, "\xE2\x82\xAC\xC3\xA4\xC2\x81\xC5\xB8\xC3\xBF");
