@@ -65,7 +65,7 @@ TEST(InterfaceReaderTest, FileTypesAreFoundLikeTheProgramFindsThem) {
 }
 
 TEST(InterfaceReaderTest, ShowGivesEachMatchingLineAsNamedFieldsWithTheirColumns) {
-  const std::string bytes = fcdLine("1", "Krank") + fcdLine("2", "K\xFC\x1B[2J\x9Dr\\") + fcdLine("12", "Urlaub");
+  const std::string bytes = fcdLine("1", "Krank") + fcdLine("2", "K\xFC\x1B[2J\x9D\x7Fr\\") + fcdLine("12", "Urlaub");
   const FileLayout& fcd = *findLayout("FCD");
   FieldMatch match;
   ASSERT_TRUE(parseFieldMatch(fcd, "fcdnum=2", match));
@@ -77,7 +77,7 @@ TEST(InterfaceReaderTest, ShowGivesEachMatchingLineAsNamedFieldsWithTheirColumns
             "  6-10     tenant number: M1\n"
             "  11-13    FcdNum: 2\n"
             "  14-15    FcdKrt: K\n"
-            "  16-65    FcdTxt: K\xC3\xBC\\x1B[2J\\x9Dr\\\\\n"
+            "  16-65    FcdTxt: K\xC3\xBC\\x1B[2J\\x9D\\x7Fr\\\\\n"
             "  66-70    FcdTyp: A\n"
             "  71-75    FcdFcd: -9\n");
   out.clear();
