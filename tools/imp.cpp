@@ -3,6 +3,7 @@
 //   csv    the same as CSV with a header row of the field names
 //   check  the numbers of the lines that are not sound; exit code 1 then
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -56,7 +57,10 @@ int usageError(const std::string& message) {
 }
 
 bool readWholeFile(const std::string& path, std::string& bytes) {
-  std::ifstream file(sstrxv::platform::nativePath(path), std::ios::binary);
+  const std::string native = sstrxv::platform::nativePath(path);
+  std::error_code error;
+  if (std::filesystem::is_directory(native, error)) return false;
+  std::ifstream file(native, std::ios::binary);
   if (!file) return false;
   bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   return !file.bad();

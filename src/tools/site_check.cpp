@@ -166,9 +166,10 @@ void checkProductRelease(Report& report, DbSession& session) {
                        : version >= 5.4 ? "badge file with cost centre"
                                         : "badge file without cost centre";
   if (version == 0.0) {
-    report.pass("product release", formatText("none recorded for %s (0.0): %s", std::string(kProductPattern).c_str(), badges));
+    report.pass("product release",
+                formatText("none recorded for %s, 0.0 (%s)", std::string(kProductPattern).c_str(), badges));
   } else {
-    report.pass("product release", formatText("%.2f: %s", version, badges));
+    report.pass("product release", formatText("%.2f (%s)", version, badges));
   }
 }
 

@@ -47,7 +47,7 @@ TEST_F(SiteCheckTest, AGoodSitePassesEveryCheckWithoutWritingAnything) {
                        "OK    LOGIN: found, user sstrxv",
                        "OK    PASS: found, set, 13 characters",
                        "OK    connection: connected to MVSYSTEM on the local server",
-                       "OK    product release: 5.90: badge file with cost centre and calendar",
+                       "OK    product release: 5.90 (badge file with cost centre and calendar)",
                        "OK    tenant schema T1, licence 00001, tenant 00010: plain identifier",
                        "OK    log directory ../../Melvarion_php/log: writable",
                        "OK    output directory " + layout.outDir().string() + ": writable",
