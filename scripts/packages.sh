@@ -2,9 +2,10 @@
 # when they are not there yet. Sourced by scripts/test, scripts/fuzz and
 # scripts/demo.
 # dpkg-dev and file: cpack's Debian package with dependencies found by
-# dpkg-shlibdeps; systemd: systemd-analyze for the unit files.
+# dpkg-shlibdeps; systemd: systemd-analyze for the unit files; help2man: the
+# tools' manual pages; lintian: the package test.
 SSTRXV_PACKAGES=(cmake make g++ pkg-config libmariadb-dev libgtest-dev mariadb-server mariadb-client
-                 dpkg-dev file systemd)
+                 dpkg-dev file systemd help2man lintian)
 # The fuzz targets: clang and its runtime libraries, libFuzzer among them.
 SSTRXV_FUZZ_PACKAGES=(clang libclang-rt-dev)
 

@@ -2,15 +2,29 @@
 // writers use:  build/sstrxv-formats > docs/formats.md
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "export/format_reference.h"
 
-int main(int argc, char**) {
+namespace {
+
+constexpr std::string_view kHelp =
+    "Usage: sstrxv-formats > docs/formats.md\n"
+    "Print the format reference of every interface file type as Markdown, from the\n"
+    "line formats the writers use. After a change to a format, regenerate the\n"
+    "checked-in docs/formats.md with it.\n";
+
+bool write(std::FILE* stream, std::string_view text) {
+  return std::fwrite(text.data(), 1, text.size(), stream) == text.size() && std::fflush(stream) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::string_view(argv[1]) == "--help") return write(stdout, kHelp) ? 0 : 1;
   if (argc > 1) {
-    std::fputs("usage: sstrxv-formats > docs/formats.md\n", stderr);
+    write(stderr, "usage: sstrxv-formats > docs/formats.md\n");
     return 2;
   }
-  const std::string reference = sstrxv::formatReference(sstrxv::fileLayouts());
-  const bool written = std::fwrite(reference.data(), 1, reference.size(), stdout) == reference.size();
-  return written && std::fflush(stdout) == 0 ? 0 : 1;
+  return write(stdout, sstrxv::formatReference(sstrxv::fileLayouts())) ? 0 : 1;
 }

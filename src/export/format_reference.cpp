@@ -37,19 +37,6 @@ constexpr std::string_view kIntroduction =
     "makes its value; \"of the tenant\" is the tenant being walked. An update file of selective\n"
     "creation is written in the format of its file type.\n";
 
-// The line end splits into the part that takes columns ("x") and the
-// control bytes after it (CR LF).
-struct LineEndParts {
-  std::string_view columns;
-  std::string_view control;
-};
-
-LineEndParts splitLineEnd(std::string_view lineEnd) {
-  std::size_t printable = 0;
-  while (printable < lineEnd.size() && static_cast<unsigned char>(lineEnd[printable]) >= 0x20) ++printable;
-  return {lineEnd.substr(0, printable), lineEnd.substr(printable)};
-}
-
 std::string controlNames(std::string_view bytes) {
   std::string names;
   for (const char c : bytes) {
@@ -80,20 +67,6 @@ void appendColumns(std::string& out, std::size_t first, std::size_t width) {
   } else {
     appendFormat(out, "%zu-%zu", first, first + width - 1);
   }
-}
-
-struct LineLength {
-  std::size_t fields;   // columns of the fields
-  std::size_t longest;  // columns of the fields with every value at its capacity
-};
-
-LineLength lineLength(const FileLayout& layout) {
-  LineLength length{0, 0};
-  for (const FieldFormat& field : layout.fields) {
-    length.fields += field.width;
-    length.longest += field.capacity > field.width ? field.capacity : field.width;
-  }
-  return length;
 }
 
 void appendOverview(std::string& out, std::span<const FileLayout* const> layouts) {
@@ -177,6 +150,21 @@ void appendLayout(std::string& out, const FileLayout& layout) {
 }
 
 }  // namespace
+
+LineEndParts splitLineEnd(std::string_view lineEnd) noexcept {
+  std::size_t printable = 0;
+  while (printable < lineEnd.size() && static_cast<unsigned char>(lineEnd[printable]) >= 0x20) ++printable;
+  return {lineEnd.substr(0, printable), lineEnd.substr(printable)};
+}
+
+LineLength lineLength(const FileLayout& layout) noexcept {
+  LineLength length{0, 0};
+  for (const FieldFormat& field : layout.fields) {
+    length.fields += field.width;
+    length.longest += field.capacity > field.width ? field.capacity : field.width;
+  }
+  return length;
+}
 
 std::span<const FileLayout* const> fileLayouts() noexcept { return kLayouts; }
 

@@ -2,8 +2,10 @@
 // Markdown, printed from the same line formats the writers use.
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "export/record.h"
 
@@ -11,6 +13,20 @@ namespace sstrxv {
 
 // The layouts of all file types, in the order of the reference.
 [[nodiscard]] std::span<const FileLayout* const> fileLayouts() noexcept;
+
+// The line end splits into the part that takes columns ("x") and the
+// control bytes after it (CR LF).
+struct LineEndParts {
+  std::string_view columns;
+  std::string_view control;
+};
+[[nodiscard]] LineEndParts splitLineEnd(std::string_view lineEnd) noexcept;
+
+struct LineLength {
+  std::size_t fields;   // columns of the fields
+  std::size_t longest;  // columns of the fields with every value at its capacity
+};
+[[nodiscard]] LineLength lineLength(const FileLayout& layout) noexcept;
 
 // The reference of the given layouts: an overview, then per file type its
 // line length, a table of its fields (columns counted from 1, width, name,

@@ -12,6 +12,12 @@
 #   package_test.sh units WORK
 #       systemd-analyze verify on the installed units, and the unit's writable
 #       paths against the places the program writes to
+#   package_test.sh lintian WORK VERSION
+#       lintian on the package: no error; the changelog names the version
+#   package_test.sh remove WORK
+#       in a copy of the scratch root with two timers enabled, a drop-in and
+#       a timer stamp: the maintainer scripts of removal disable the timers,
+#       and those of purging leave nothing of the units behind
 set -uo pipefail
 
 UNIT_DIR=usr/lib/systemd/system
@@ -43,13 +49,69 @@ do_build() {
 
     dpkg-deb -f "$deb" Depends | grep -q 'libmariadb3' \
         || fail "dependencies lack the MariaDB client library: $(dpkg-deb -f "$deb" Depends)"
-    local expected="./usr/bin/SSTRXV ./usr/bin/sstrxv-encipher ./$UNIT_DIR/sstrxv@.service ./$UNIT_DIR/sstrxv@.timer ./usr/share/doc/sstrxv/README.md"
+    local expected="./usr/bin/SSTRXV ./usr/bin/sstrxv-encipher ./usr/bin/sstrxv-imp ./usr/bin/sstrxv-check"
+    expected+=" ./$UNIT_DIR/sstrxv@.service ./$UNIT_DIR/sstrxv@.timer"
+    expected+=" ./usr/share/doc/sstrxv/README.md ./usr/share/doc/sstrxv/copyright ./usr/share/doc/sstrxv/changelog.gz"
+    local program
+    for program in SSTRXV sstrxv-encipher sstrxv-imp sstrxv-check; do
+        expected+=" ./usr/share/man/man1/$program.1.gz"
+    done
     [ -f "$source/docs/formats.md" ] && expected+=" ./usr/share/doc/sstrxv/formats.md"
     local got
     got=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
     [ "$got" = "$(tr ' ' '\n' <<<"$expected" | sort)" ] || fail "package contents differ:"$'\n'"$got"
 
     dpkg -x "$deb" "$work/root" || fail "dpkg -x failed"
+    mkdir -p "$work/control"
+    dpkg-deb -e "$deb" "$work/control" || fail "dpkg-deb -e failed"
+}
+
+do_lintian() {
+    local work=$1 version=$2
+    command -v lintian >/dev/null || fail "lintian is not installed (scripts/packages.sh installs it)"
+    local deb=("$work"/out/sstrxv_"$version"_*.deb) out code
+    # Its exit status is not 0 after an error tag, and when it could not check.
+    out=$(lintian --fail-on error --tag-display-limit 0 "${deb[0]}" 2>&1)
+    code=$?
+    echo "$out"
+    [ $code -eq 0 ] && ! grep -q '^E: ' <<<"$out" || fail "lintian reports errors (exit status $code)"
+    local first
+    first=$(zcat "$work/root/usr/share/doc/sstrxv/changelog.gz" | head -n 1)
+    [[ $first == "sstrxv ($version) "* ]] || fail "the changelog's latest entry is not $version: $first"
+}
+
+# The names below DIR of everything of the units' names.
+unit_leftovers() {
+    find "$1/etc/systemd" "$1/var/lib/systemd" -path '*sstrxv@*' 2>/dev/null | sed "s|^$1||" | sort
+}
+
+do_remove() {
+    local work=$1
+    local root=$work/removal
+    rm -rf "$root"
+    cp -a "$work/root" "$root"
+    systemctl --root="$root" enable sstrxv@IDN.timer sstrxv@MND.timer >/dev/null 2>&1 \
+        || fail "systemctl --root enable failed"
+    [ "$(systemctl --root="$root" is-enabled sstrxv@IDN.timer 2>&1)" = enabled ] || fail "the timer is not enabled"
+    mkdir -p "$root/etc/systemd/system/sstrxv@.service.d" "$root/var/lib/systemd/timers"
+    printf '[Service]\nUser=melvarion\n' >"$root/etc/systemd/system/sstrxv@.service.d/override.conf"
+    touch "$root/var/lib/systemd/timers/stamp-sstrxv@IDN.timer"
+
+    # dpkg runs the scripts of another root with DPKG_ROOT set; no systemd runs there.
+    DPKG_ROOT=$root sh "$work/control/prerm" remove || fail "prerm remove failed"
+    local state
+    for timer in sstrxv@IDN.timer sstrxv@MND.timer; do
+        state=$(systemctl --root="$root" is-enabled "$timer" 2>&1)
+        [ "$state" = disabled ] || fail "$timer is $state after prerm remove"
+    done
+    # dpkg removes the package's files, then runs postrm.
+    rm -rf "$root/usr"
+    DPKG_ROOT=$root sh "$work/control/postrm" remove || fail "postrm remove failed"
+    [ "$(unit_leftovers "$root")" = "$(printf '%s\n' /etc/systemd/system/sstrxv@.service.d \
+        /etc/systemd/system/sstrxv@.service.d/override.conf /var/lib/systemd/timers/stamp-sstrxv@IDN.timer)" ] \
+        || fail "after removal (the administrator's drop-in and the stamp stay until purging):"$'\n'"$(unit_leftovers "$root")"
+    DPKG_ROOT=$root sh "$work/control/postrm" purge || fail "postrm purge failed"
+    [ -z "$(unit_leftovers "$root")" ] || fail "left behind after purging:"$'\n'"$(unit_leftovers "$root")"
 }
 
 do_run() {
@@ -118,5 +180,7 @@ case "${1:-}" in
     build) do_build "$2" "$3" "$4" "$5" ;;
     run) do_run "$2" ;;
     units) do_units "$2" ;;
-    *) fail "usage: $0 build BUILD_DIR SOURCE_DIR WORK VERSION | run WORK | units WORK" ;;
+    lintian) do_lintian "$2" "$3" ;;
+    remove) do_remove "$2" ;;
+    *) fail "usage: $0 build BUILD_DIR SOURCE_DIR WORK VERSION | run WORK | units WORK | lintian WORK VERSION | remove WORK" ;;
 esac

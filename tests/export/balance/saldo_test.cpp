@@ -6,6 +6,7 @@
 #include <clocale>
 
 #include "common/test_env.h"
+#include "tools/read_back.h"
 #include "export/balance/balance.h"
 
 using namespace sstrxv;
@@ -113,6 +114,7 @@ TEST_F(SaldoTest, SlotsAndPremiumTextsUnderACommaLocale) {
                 sldLine("B2", "M2", "", {},
                         {slot("Zeit+Urlaub", "0,00 "), "", "", slot("", "0,00 "), "", "", "", "", "",
                          slot("", "0,00 ")}));
+  expectReadsBack("SLD", readFile(path), "Mnd=M2", 1);
 }
 
 // A read error on a later badge: the file fails, earlier lines stay.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "common/test_env.h"
+#include "tools/read_back.h"
 #include "export/master/master.h"
 
 using namespace sstrxv;
@@ -46,6 +47,7 @@ TEST_F(BklTest, AssignmentsValidNowOnceEachOrderedByBadgeAndClassAcrossTenants) 
                                 bklLine("B200", "10", "M1", "1") + bklLine("B200", "20", "M2", "1") +
                                 bklLine("C300", "10", "M1", "ABCDEF") + bklLine("C300", "20", "M1", "ABCDEF") +
                                 bklLine("D'400", "10", "M1", "\xE4"));
+  expectReadsBack("BKL", readFile(path), "BKLSTM=ABCDEF", 2);
   EXPECT_EQ(layout.logMessages(),
             (std::vector<std::string>{"Importdatei : " + path + " fuellen...", "Import " + path + " fertig.",
                                       "Die Schnittstellendatei vom Dateityp 'BKL' wurde erstellt!"}));

@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "common/test_env.h"
+#include "tools/read_back.h"
 #include "export/status/status.h"
 
 using namespace sstrxv;
@@ -104,6 +105,7 @@ TEST_F(StatusFilesTest, StatusAndDetailFilesMapEveryStatusAndLeaveOutWhatTheStat
   for (const int code : {2, 3, 4}) addPeriod("OUT", 5, from, to, code);
 
   EXPECT_EQ(run("MST"), mst);
+  expectReadsBack("MST", mst, "AswNum=B900", 1);
   EXPECT_EQ(run("MDT"), mdt);
 }
 

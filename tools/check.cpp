@@ -1,0 +1,56 @@
+// sstrxv-check: checks a site's set-up before the first run, in the
+// program's working directory.
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "tools/site_check.h"
+
+namespace {
+
+constexpr int kExitUsage = 2;
+
+constexpr std::string_view kHelp =
+    "Usage: sstrxv-check OUTPUT-DIRECTORY\n"
+    "Check the set-up of a site as SSTRXV would find it, run in SSTRXV's working\n"
+    "directory (for the systemd units /opt/melvarion/bin/sstrxv).\n"
+    "\n"
+    "One line per check, OK or FAIL with the reason:\n"
+    "  - the settings file ../../Files/Melvarion.Ini and which of NET8, LOGIN and\n"
+    "    PASS it holds (host and user shown, the password only by its length);\n"
+    "  - the connection to MVSYSTEM with them, and the product release;\n"
+    "  - the tenants the tenant walk visits, and whether each schema name is a\n"
+    "    plain identifier;\n"
+    "  - that the log directory ../../Melvarion_php/log and OUTPUT-DIRECTORY are\n"
+    "    writable (a scratch file is created and removed);\n"
+    "  - that SaldoRXV.ini and the premium file ../../transfer/QORV/PraemienQORV.txt\n"
+    "    can be read.\n"
+    "It writes no interface file and no log line. Backslashes in\n"
+    "OUTPUT-DIRECTORY are directory separators, as for SSTRXV.\n"
+    "\n"
+    "Options:\n"
+    "  --help     this text\n"
+    "  --version  the version\n"
+    "\n"
+    "Exit status: 0 every check passed, 1 a check failed, 2 wrong usage.\n"
+    "\n"
+    "Example: cd /opt/melvarion/bin/sstrxv && sstrxv-check ../../transfer/Pollarix\n";
+
+bool writeOut(std::string_view text) {
+  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string_view first = argc > 1 ? argv[1] : "";
+  if (argc == 2 && first == "--help") return writeOut(kHelp) ? 0 : kExitUsage;
+  if (argc == 2 && first == "--version") return writeOut("sstrxv-check " SSTRXV_VERSION "\n") ? 0 : kExitUsage;
+  if (argc != 2 || first.starts_with("--")) {
+    std::fputs("Usage: sstrxv-check OUTPUT-DIRECTORY\nTry 'sstrxv-check --help'.\n", stderr);
+    return kExitUsage;
+  }
+  std::string report;
+  const int code = sstrxv::checkSite(first, report);
+  return writeOut(report) ? code : kExitUsage;
+}
