@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "export/file_types.h"
 #include "export/format_reference.h"
 
 namespace {

@@ -6,69 +6,52 @@
 
 #include "db/session.h"
 #include "driver/selective.h"
-#include "export/balance/balance.h"
-#include "export/master/master.h"
-#include "export/status/status.h"
-#include "export/terminal/terminal.h"
+#include "export/file_types.h"
 #include "support/log.h"
 #include "support/platform.h"
 
 namespace sstrxv {
 
-const std::array<DispatchEntry, 12> kDispatchTable = {{
-    {"20P", write20pFile},
-    {"35P", write35pFile},
-    {"41P", write41pFile},
-    {"MND", writeMndFile},
-    {"IDN", writeIdnFile},
-    {"SLD", writeSaldoFile},
-    {"KST", writeKstFile},
-    {"BKL", writeBklFile},
-    {"FTG", writeFtgFile},
-    {"MST", writeMstFile},
-    {"MDT", writeMdtFile},
-    {"FCD", writeFcdFile},
-}};
+namespace {
 
-const DispatchEntry* findEntry(std::string_view fileType) noexcept {
-  const std::string_view code = fileType.substr(0, 3);
-  for (const auto& entry : kDispatchTable) {
-    if (entry.code == code) return &entry;
+constexpr std::string_view kUsageHead =
+    "\n"
+    "************************************************************\n"
+    "** Melvarion                                              **\n"
+    "** Projekt     : Pollarix                                 **\n"
+    "** Tool        : von RXV                                  **\n"
+    "** Beschreibung: Fuellt Schnittstellendatei xxxxxx.imp    **\n"
+    "**               mit Daten aus Melvarion RXV              **\n"
+    "************************************************************\n"
+    "\n"
+    "Befehlsformat: \n"
+    "SSTRxv_<DBSys>.exe  <Dateiname> <Dateityp>  [/D] \n"
+    "DBSys     : Datenbanksystem\n"
+    "Dateiname : vollst\xE4ndiger Pfad und Name der Schnittstellendatei \n";
+// Then one line per file type: the first after this label, the others
+// indented as far.
+constexpr std::string_view kFileTypeLabel = "Dateityp  : ";
+constexpr std::string_view kFileTypeIndent = "            ";
+constexpr std::string_view kUsageTail =
+    "            xxx  (14 stellig) f. selektive Erstellung\n"
+    "/D        : DebugFlag, optional, Ausgabe von Meldungen im DOS-Fenster\n"
+    "\n"
+    "SSTRxv.EXE ../Transfer/Pollarix/mgsst35p.imp  35p  /D  \n"
+    "\n";
+
+}  // namespace
+
+std::string usageText() {
+  std::string text(kUsageHead);
+  std::string_view before = kFileTypeLabel;
+  for (const FileTypeEntry& type : fileTypes()) {
+    text += before;
+    text += type.usageLine;
+    text += '\n';
+    before = kFileTypeIndent;
   }
-  return nullptr;
-}
-
-std::string_view usageText() noexcept {
-  return "\n"
-         "************************************************************\n"
-         "** Melvarion                                              **\n"
-         "** Projekt     : Pollarix                                 **\n"
-         "** Tool        : von RXV                                  **\n"
-         "** Beschreibung: Fuellt Schnittstellendatei xxxxxx.imp    **\n"
-         "**               mit Daten aus Melvarion RXV              **\n"
-         "************************************************************\n"
-         "\n"
-         "Befehlsformat: \n"
-         "SSTRxv_<DBSys>.exe  <Dateiname> <Dateityp>  [/D] \n"
-         "DBSys     : Datenbanksystem\n"
-         "Dateiname : vollst\xE4ndiger Pfad und Name der Schnittstellendatei \n"
-         "Dateityp  : 20p  f. Datei MGSST20P\n"
-         "            35p  f. Datei MGSST35P\n"
-         "            41p  f. Datei MGSST41P\n"
-         "            Mnd  f. Datei MNDSTAMM\n"
-         "            IDN  f. Datei IDStamm\n"
-         "            SLD  f. Datei SALDO\n"
-         "            KST  f. Datei Kostenst\n"
-         "            BKL  f. Berechtigungsklassen\n"
-         "            FTG  f. Feiertage\n"
-         "            MST  f. Mitarbeiterstatus\n"
-         "            MDT  f. Mitarbeiterdetail\n"
-         "            FCD  f. Funktionscodes\n"
-         "            xxx  (14 stellig) f. selektive Erstellung\n"
-         "/D        : DebugFlag, optional, Ausgabe von Meldungen im DOS-Fenster\n"
-         "\n"
-         "SSTRxv.EXE ../Transfer/Pollarix/mgsst35p.imp  35p  /D  \n"
-         "\n";
+  text += kUsageTail;
+  return text;
 }
 
 namespace {
@@ -119,9 +102,13 @@ int runProgram(int argc, const char* const* argv) noexcept {
   platform::ignoreFileSizeSignal();
 
   if (argc < 3) {
-    const std::string_view text = usageText();
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
+    try {
+      const std::string text = usageText();
+      std::fwrite(text.data(), 1, text.size(), stdout);
+      std::fflush(stdout);
+    } catch (...) {
+      // Without memory for the text the usage is not shown; the exit code stays.
+    }
     return EXIT_USAGE;
   }
   int debugFlag = 0;
@@ -147,7 +134,7 @@ int runProgram(int argc, const char* const* argv) noexcept {
   }
   readProductVersion(run.session, kProductPattern, context.productVersion);
 
-  const DispatchEntry* entry = findEntry(run.FileType.view());
+  const FileTypeEntry* entry = findFileType(run.FileType.view());
   if (entry == nullptr && run.FileType.size() == kSelectionKeyLength) {
     // A 14-character key that begins with no code names a download job.
     MysqlSelectiveSource source;

@@ -2,8 +2,7 @@
 // attempts with their pauses and reconnections, and the exit code.
 #pragma once
 
-#include <array>
-#include <string_view>
+#include <string>
 
 #include "db/session.h"
 #include "export/context.h"
@@ -31,19 +30,9 @@ struct RunState {
   SelectiveMarks selectiveMarks;         // kept across the attempts of a selective run
 };
 
-struct DispatchEntry {
-  std::string_view code;
-  Writer writer;  // nullptr: not available in this build
-};
-
-// Compared in this order with the first three characters of the file type.
-extern const std::array<DispatchEntry, 12> kDispatchTable;
-
-// The dispatch entry of a file type, or nullptr when no code matches.
-[[nodiscard]] const DispatchEntry* findEntry(std::string_view fileType) noexcept;
-
-// The banner and the usage text, as printed for too few arguments.
-std::string_view usageText() noexcept;
+// The banner and the usage text, as printed for too few arguments; the
+// file types are listed from the file-type table.
+[[nodiscard]] std::string usageText();
 
 // Runs the writer up to five times; returns the exit code. Logs the final
 // message and disconnects.

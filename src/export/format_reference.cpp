@@ -1,23 +1,12 @@
 #include "export/format_reference.h"
 
-#include <array>
 #include <cstddef>
 #include <string_view>
 
-#include "export/balance/saldo_record.h"
-#include "export/master/master.h"
-#include "export/status/status.h"
-#include "export/terminal/terminal.h"
 #include "support/text.h"
 
 namespace sstrxv {
 namespace {
-
-// In the order of the file-type table of the README.
-constexpr std::array<const FileLayout*, 12> kLayouts = {
-    &kMndLayout, &kIdnLayout, &kKstLayout, &kBklLayout, &kFtgLayout, &k20pLayout,
-    &k35pLayout, &k41pLayout, &kSaldoLayout, &kMstLayout, &kMdtLayout, &kFcdLayout,
-};
 
 constexpr std::string_view kIntroduction =
     "# Interface file formats\n"
@@ -165,8 +154,6 @@ LineLength lineLength(const FileLayout& layout) noexcept {
   }
   return length;
 }
-
-std::span<const FileLayout* const> fileLayouts() noexcept { return kLayouts; }
 
 std::string formatReference(std::span<const FileLayout* const> layouts) {
   std::string out(kIntroduction);

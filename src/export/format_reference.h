@@ -11,9 +11,6 @@
 
 namespace sstrxv {
 
-// The layouts of all file types, in the order of the reference.
-[[nodiscard]] std::span<const FileLayout* const> fileLayouts() noexcept;
-
 // The line end splits into the part that takes columns ("x") and the
 // control bytes after it (CR LF).
 struct LineEndParts {

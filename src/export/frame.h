@@ -99,16 +99,28 @@ struct TenantFields {
   std::size_t tenant;
 };
 
+// A query that takes its rows from one step, nextRow. A selective writer
+// replaces that step to read a selective cursor instead and keeps the rest
+// of its full writer (SelectiveQuery, export/selective.h).
+class RowQuery : public WriterQuery {
+ public:
+  using WriterQuery::WriterQuery;
+
+ protected:
+  // The next row of the query's cursor.
+  [[nodiscard]] virtual RC nextRow(Row& row) noexcept = 0;
+};
+
 // The common shape: one cursor and one record. By default a fetch copies
 // the columns in select order into the record's fields and every row
 // becomes one line, with the walked tenant's numbers in its tenant fields
 // when it has them; writers override what differs.
 template <std::size_t N>
-class RecordQuery : public WriterQuery {
+class RecordQuery : public RowQuery {
  public:
   RecordQuery(const char* openName, const char* fetchName, const LineFormat<N>& format,
               std::optional<TenantFields> tenantFields = std::nullopt)
-      : WriterQuery(openName, fetchName), record_(format), tenantFields_(tenantFields) {}
+      : RowQuery(openName, fetchName), record_(format), tenantFields_(tenantFields) {}
 
   RC fetch(ExportContext&) noexcept override {
     record_.clear();
@@ -126,7 +138,7 @@ class RecordQuery : public WriterQuery {
 
  protected:
   // The next row of the writer's cursor (a selective writer reads another cursor).
-  virtual RC nextRow(Row& row) noexcept { return dbFetch(cursor_, row); }
+  RC nextRow(Row& row) noexcept override { return dbFetch(cursor_, row); }
   // The copy rule for one fetched row.
   virtual void copyRow(const Row& row) { record_.copyAllColumns(row); }
 

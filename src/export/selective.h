@@ -9,8 +9,10 @@
 // for a source that delivers rows.
 #pragma once
 
+#include <concepts>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -156,12 +158,17 @@ constexpr std::string_view updateFileName(const SelectiveWriter& writer) {
                                      const SelectiveWriter& writer, std::string_view key,
                                      bool logStart) noexcept;
 
+// What a full writer's query must be for SelectiveQuery: a RowQuery, whose
+// nextRow SelectiveQuery replaces, and a class it can derive from. Its
+// constructor, which may be protected, takes the names of its open and
+// fetch operations first.
+template <class Query>
+concept SelectableQuery = std::derived_from<Query, RowQuery> && !std::is_final_v<Query>;
+
 // A full writer's query that reads the selective cursor of one key instead
 // of its own cursor: the line format, the record, the copy rule and the
-// row steps stay those of the full writer. FullQuery reads its rows
-// through a virtual nextRow and has a constructor that takes the names of
-// its open and fetch operations first.
-template <class FullQuery>
+// row steps stay those of the full writer.
+template <SelectableQuery FullQuery>
 class SelectiveQuery : public FullQuery {
  public:
   template <typename... Args>

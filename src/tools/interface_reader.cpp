@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "export/file_types.h"
 #include "export/format_reference.h"
 #include "support/text.h"
 

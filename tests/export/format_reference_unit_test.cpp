@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/driver.h"
+#include "export/file_types.h"
 #include "export/format_reference.h"
 
 using namespace sstrxv;
@@ -25,8 +25,8 @@ std::string referenceOf(const FileLayout& layout) {
 }
 
 TEST(FormatReference, HasEveryDispatchedFileTypeWithNamedFields) {
-  EXPECT_EQ(fileLayouts().size(), kDispatchTable.size());
-  for (const DispatchEntry& entry : kDispatchTable) {
+  EXPECT_EQ(fileLayouts().size(), fileTypes().size());
+  for (const FileTypeEntry& entry : fileTypes()) {
     const FileLayout* layout = layoutOf(entry.code);
     ASSERT_NE(layout, nullptr) << entry.code << " is missing from the reference";
     for (const FieldFormat& field : layout->fields) {

@@ -4,7 +4,7 @@
 // show and csv never write a control byte of a value as it is.
 #include <string>
 
-#include "export/format_reference.h"
+#include "export/file_types.h"
 #include "fuzz_check.h"
 #include "tools/interface_reader.h"
 

@@ -32,7 +32,7 @@ struct ZoneOpenFailure {
 constexpr ZoneOpenFailure kWholeFileZoneOpen = {"SQLFetchS20P", false};
 constexpr ZoneOpenFailure kSelectiveZoneOpen = {"SQLFetchS20PTagesPlan", true};
 
-class S20PQuery : public WriterQuery {
+class S20PQuery : public RowQuery {
  public:
   // The outer cursor is reported under its fetch's name, also when it
   // cannot be opened.
@@ -46,9 +46,9 @@ class S20PQuery : public WriterQuery {
 
  protected:
   S20PQuery(const char* openName, const char* fetchName, const ZoneOpenFailure& zoneOpenFailure)
-      : WriterQuery(openName, fetchName), record_(k20pFormat), zoneOpenFailure_(zoneOpenFailure) {}
+      : RowQuery(openName, fetchName), record_(k20pFormat), zoneOpenFailure_(zoneOpenFailure) {}
   // The next (terminal, reader, weekday) of the outer cursor.
-  virtual RC nextRow(Row& row) noexcept { return dbFetch(dayCursor_, row); }
+  RC nextRow(Row& row) noexcept override { return dbFetch(dayCursor_, row); }
 
  private:
   RC SQLOpenS20P(ExportContext& context) noexcept;

@@ -1,0 +1,38 @@
+// The file types the program writes, one table of them: the code that
+// selects a type, its family, its writer, its line layout and its line of
+// the usage text. The driver dispatches through it and prints the usage
+// text from it; the format reference and the operator tools take the
+// layouts from it. A new file type is its writer file and one line here.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+#include "export/frame.h"
+#include "export/record.h"
+
+namespace sstrxv {
+
+// The folder a writer lives in. The format reference shows the families in
+// this order, the types of one family in the order of the table.
+enum class FileFamily { kMaster, kTerminal, kBalance, kStatus };
+
+struct FileTypeEntry {
+  std::string_view code;  // "20P", compared with the first three characters of the file type
+  FileFamily family;
+  Writer writer;
+  const FileLayout* layout;
+  std::string_view usageLine;  // in the usage text after the indent: "20p  f. Datei MGSST20P"
+};
+
+// Every file type, in the order of dispatch and of the usage text.
+[[nodiscard]] std::span<const FileTypeEntry> fileTypes() noexcept;
+
+// The file type whose code equals the first three characters of fileType
+// (compared case-sensitively), or nullptr.
+[[nodiscard]] const FileTypeEntry* findFileType(std::string_view fileType) noexcept;
+
+// The layouts of all file types, in the order of the format reference.
+[[nodiscard]] std::span<const FileLayout* const> fileLayouts() noexcept;
+
+}  // namespace sstrxv
