@@ -49,6 +49,19 @@ std::string record(int number, const std::string& key, const std::string& plain,
          encryptText(plain, kSettingsKey) + end;
 }
 
+// The size of a file without a name that this process holds open in the
+// directory (an interface file while it is written), or 0.
+std::uintmax_t unnamedFileBytes(const fs::path& directory) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator("/proc/self/fd", error)) {
+    const fs::path target = fs::read_symlink(entry.path(), error);
+    if (error || !target.string().starts_with(directory.string() + "/#")) continue;
+    const auto size = fs::file_size(entry.path(), error);
+    if (!error) return size;
+  }
+  return 0;
+}
+
 }  // namespace
 
 TEST_F(FaultTest, SettingsWithoutUserNeverLogIn) {
@@ -125,14 +138,13 @@ TEST_F(FaultTest, ConnectionDroppedMidExportIsReconnectedAndTheFileWrittenWhole)
   const std::string path = outPath("idstamm.imp");
 
   // A second session kills the program's connection once the first lines
-  // have reached the file.
+  // have reached the file, which has no name until it is written whole.
   std::atomic<bool> done{false};
   bool killed = false;
   std::thread killer([&] {
     TestDatabase root;
     while (!done && !killed) {
-      std::error_code ignored;
-      if (fs::file_size(path, ignored) > 0 && fs::file_size(path, ignored) != static_cast<std::uintmax_t>(-1)) {
+      if (unnamedFileBytes(layout.outDir()) > 0) {
         const std::string id = root.scalar("SELECT id FROM information_schema.processlist WHERE user = 'sstrxv'");
         if (!id.empty()) {
           root.exec("KILL CONNECTION " + id);
