@@ -1,15 +1,22 @@
 // Faults from outside, with the program run in-process so that its pauses
 // are counted instead of waited for: settings without a user, a file-size
 // limit, a directory at the output path, a connection dropped by the server.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <iostream>
 #include <thread>
+#include <vector>
 
 #include "common/test_env.h"
 #include "driver/driver.h"
@@ -169,4 +176,90 @@ TEST_F(FaultTest, ConnectionDroppedMidExportIsReconnectedAndTheFileWrittenWhole)
   EXPECT_EQ(countLog("Import " + path + " fehlgeschlagen."), 1u);
   EXPECT_EQ(countLog("Die Verbindung zur Datenbank wurde wiederhergestellt!"), 1u);
   EXPECT_EQ(log.back(), "Die Schnittstellendatei vom Dateityp 'IDN' wurde erstellt!");
+}
+
+namespace {
+
+// A server that accepts TCP connections on loopback and never answers. It
+// stops by itself after a minute at the latest.
+class SilentListener {
+ public:
+  SilentListener() {
+    socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(socket_, 16) != 0 ||
+        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      ADD_FAILURE() << "no loopback listener";
+      return;
+    }
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] {
+      const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+      std::vector<int> accepted;  // held open, never written to
+      while (!stop_ && std::chrono::steady_clock::now() < end) {
+        pollfd waiting{socket_, POLLIN, 0};
+        if (::poll(&waiting, 1, 50) == 1) accepted.push_back(::accept(socket_, nullptr, nullptr));
+      }
+      for (const int fd : accepted) ::close(fd);
+    });
+  }
+  ~SilentListener() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    ::close(socket_);
+  }
+  SilentListener(const SilentListener&) = delete;
+  SilentListener& operator=(const SilentListener&) = delete;
+  unsigned port() const { return port_; }
+
+ private:
+  int socket_ = -1;
+  unsigned port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+}  // namespace
+
+// A server that never answers, or that stalls a statement, ends the run
+// with 99 through the reconnection policy instead of hanging it.
+TEST_F(FaultTest, ServerThatDoesNotAnswerEndsTheRunInBoundedTime) {
+  struct Case {
+    const char* name;
+    bool silentServer;  // else the statement on the tenant table waits for a lock
+    const char* firstFailure;
+  };
+  const Case cases[] = {
+      {"a server that accepts and never answers", true, "Datenbankverbindung fehlgeschlagen, Fehler: "},
+      {"a statement without answer", false, "Fehler in Fkt. SQLOpenMvs112Mnd(). RC: "},
+  };
+  for (const Case& c : cases) {
+    SilentListener listener;
+    ConnectionOptions options{.connectTimeoutSeconds = 1, .readTimeoutSeconds = 1, .writeTimeoutSeconds = 1};
+    if (c.silentServer) {
+      options.port = listener.port();
+      layout.writeSettings("127.0.0.1", kProgramUser, kProgramPassword);
+    } else {
+      layout.writeSettings("", kProgramUser, kProgramPassword);
+      db.exec("LOCK TABLES MVSYSTEM.MVS112MND WRITE");
+    }
+    fs::remove(layout.logFile());
+    const std::string path = outPath("kst.imp");
+    const char* argv[] = {"SSTRXV", path.c_str(), "KST"};
+    const auto started = std::chrono::steady_clock::now();
+    const int code = sstrxv::runProgram(3, argv, options);
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (!c.silentServer) db.exec("UNLOCK TABLES");
+
+    EXPECT_EQ(code, 99) << c.name;
+    EXPECT_LT(seconds, 30.0) << c.name;
+    const auto log = layout.logMessages();
+    EXPECT_NE(std::find_if(log.begin(), log.end(), [&](const std::string& m) { return m.starts_with(c.firstFailure); }),
+              log.end())
+        << c.name << ": " << ::testing::PrintToString(log);
+    std::cout << c.name << ": exit code " << code << " after " << seconds << " s\n";
+  }
 }
