@@ -32,8 +32,10 @@ class PersonQuery final : public RecordQuery<3> {
   bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     record_[2].assign(context.tenant->tenantNumber.view());
     file.write(record_);
+    ++rows;
     return true;
   }
+  int rows = 0;  // lines handed to the file
 };
 
 class FrameTest : public ::testing::Test {
@@ -52,13 +54,15 @@ class FrameTest : public ::testing::Test {
             "', '" + number + "', " + (schema.empty() ? "NULL" : "'" + schema + "'") + ", 'S', " +
             std::to_string(kon) + ")");
   }
-  int run() {
+  int run(int* rows = nullptr) {
     PersonQuery query;
-    return runWriter(program->context,
-                     WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen",
-                                 .start = "Importdatei : %s fuellen...",
-                                 .tenant = kTenantMessage},
-                     query);
+    const int result = runWriter(program->context,
+                                 WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen",
+                                             .start = "Importdatei : %s fuellen...",
+                                             .tenant = kTenantMessage},
+                                 query);
+    if (rows != nullptr) *rows = query.rows;
+    return result;
   }
   std::string output() { return readFile(path()); }
 
@@ -200,4 +204,59 @@ TEST_F(FrameTest, HooksAppendingAndAStartMessageWithKey) {
                                       "Schema:T1 Lizenz:L1 Mandant:M1", "begin M1", "end M1",
                                       "Schema:T2 Lizenz:L2 Mandant:M2", "begin M2", "end M2",
                                       "Import " + path() + " fertig."}));
+}
+
+// Whatever ends an attempt, the file at the path stays as it was before
+// the run, and nothing is left beside it. A failed write ends the export
+// at once.
+TEST_F(FrameTest, FailedAttemptKeepsThePreviousFile) {
+  constexpr int kRows = 40000;  // far more than the file may take
+  db.createTenantSchema("T1");
+  db.exec("CREATE DATABASE T2");  // a schema without tables
+  db.exec("INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) SELECT seq, 'Name' FROM T1.seq_1_to_40000");
+  addTenant("L1", "M1", "T1");
+  struct Case {
+    const char* name;
+    int result;
+    void (*before)(TestDatabase&);
+    void (*after)(TestDatabase&);
+    rlim_t fileSizeLimit;
+  };
+  const auto nothing = [](TestDatabase&) {};
+  const Case cases[] = {
+      {"a tenant without table after the first", WRITER_DB_ERROR,
+       [](TestDatabase& db) { db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('L2', 'M2', 'T2', 0)"); },
+       [](TestDatabase& db) { db.exec("DELETE FROM MVSYSTEM.MVS112MND WHERE MNDSCH = 'T2'"); }, RLIM_INFINITY},
+      {"no tenant table", WRITER_DB_ERROR,
+       [](TestDatabase& db) { db.exec("ALTER TABLE MVSYSTEM.MVS112MND RENAME TO MVSYSTEM.MVS112MND_AWAY"); },
+       [](TestDatabase& db) { db.exec("ALTER TABLE MVSYSTEM.MVS112MND_AWAY RENAME TO MVSYSTEM.MVS112MND"); },
+       RLIM_INFINITY},
+      {"a full disk", WRITER_FILE_ERROR, nothing, nothing, 32 * 1024},
+  };
+  for (const Case& c : cases) {
+    writeFile(path(), "yesterday's file\r\n");
+    program->reopen();  // ends the transaction that holds the tables of the last run
+    c.before(db);
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit limit = previous;
+    limit.rlim_cur = c.fileSizeLimit;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    int rows = 0;
+    const int result = run(&rows);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, oldHandler);
+    program->reopen();
+    c.after(db);
+
+    EXPECT_EQ(result, c.result) << c.name;
+    EXPECT_EQ(readFile(path()), "yesterday's file\r\n") << c.name;
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(layout.outDir())) names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"pnr.imp"}) << c.name;
+    if (c.result == WRITER_FILE_ERROR) {
+      EXPECT_LT(rows, kRows / 2) << c.name;  // stopped at the failed write
+    }
+  }
 }
