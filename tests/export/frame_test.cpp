@@ -152,6 +152,28 @@ TEST_F(FrameTest, TenantCursorFailureGivesNoClosingMessage) {
   EXPECT_EQ(layout.logMessages().back(), "Fehler in Fkt. SQLOpenMvs112Mnd(). RC: 1146");
 }
 
+TEST_F(FrameTest, FileThatCannotBeWrittenWholeIsAFailedAttempt) {
+  db.createTenantSchema("T1");
+  db.exec("INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) SELECT seq, 'Name' FROM T1.seq_1_to_5000");
+  addTenant("L1", "M1", "T1");
+  // Let the file grow to 32 KiB only, as a full disk would.
+  rlimit previous{};
+  getrlimit(RLIMIT_FSIZE, &previous);
+  rlimit small = previous;
+  small.rlim_cur = 32 * 1024;
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  const int result = run();
+  setrlimit(RLIMIT_FSIZE, &previous);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ(result, WRITER_FILE_ERROR);
+  const auto log = layout.logMessages();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], "Schreiben der Datei " + path() + " fehlgeschlagen");
+  EXPECT_EQ(log.back(), "Import " + path() + " fehlgeschlagen.");
+}
+
 namespace {
 
 // A record whose line cannot be built (as when there is no memory for it).
