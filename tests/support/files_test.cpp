@@ -16,6 +16,7 @@
 #include "export/balance/saldo_settings.h"
 #include "support/cipher.h"
 #include "support/files.h"
+#include "scratch_dir.h"
 #include "support/settings.h"
 
 using namespace sstrxv;
@@ -24,21 +25,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string read(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+std::string read(const fs::path& path) { return test::readBytes(path); }
 
-class FilesTest : public ::testing::Test {
+class FilesTest : public test::ScratchDirTest {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("sstrxv-files-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
+  FilesTest() : ScratchDirTest("files") {}
 
   // The names in the directory.
   std::set<std::string> names() const {
@@ -49,8 +40,6 @@ class FilesTest : public ::testing::Test {
   void writeText(const fs::path& path, const std::string& text) const {
     std::ofstream(path, std::ios::binary) << text;
   }
-
-  fs::path dir;
 };
 
 }  // namespace

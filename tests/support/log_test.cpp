@@ -10,23 +10,20 @@
 #include <vector>
 
 #include "support/log.h"
+#include "scratch_dir.h"
 
 using namespace sstrxv;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string read(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+std::string read(const fs::path& path) { return test::readBytes(path); }
 
-class LogTest : public ::testing::Test {
+class LogTest : public test::ScratchDirTest {
  protected:
+  LogTest() : ScratchDirTest("log") {}
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("sstrxv-log-" + std::to_string(::getpid()));
+    ScratchDirTest::SetUp();
     fs::create_directories(dir / "log");
     // Written with the backslashes of the original paths.
     settings.logPath = (dir / "log").string() + "\\sstrxv.log";
@@ -35,7 +32,7 @@ class LogTest : public ::testing::Test {
   }
   void TearDown() override {
     configureLog(LogSettings{});
-    fs::remove_all(dir);
+    ScratchDirTest::TearDown();
   }
   fs::path log() const { return dir / "log" / "sstrxv.log"; }
   fs::path old() const { return dir / "log" / "sstrxv.old"; }
@@ -45,7 +42,6 @@ class LogTest : public ::testing::Test {
     std::ofstream(log(), std::ios::binary) << std::string(bytes, 'a');
   }
 
-  fs::path dir;
   LogSettings settings;
 };
 
