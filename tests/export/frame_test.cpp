@@ -54,13 +54,23 @@ class FrameTest : public ::testing::Test {
             "', '" + number + "', " + (schema.empty() ? "NULL" : "'" + schema + "'") + ", 'S', " +
             std::to_string(kon) + ")");
   }
-  int run(int* rows = nullptr) {
+  // Runs the person writer; a file size limit below infinity lets the file
+  // grow only that far, as a full disk would.
+  int run(int* rows = nullptr, rlim_t fileSizeLimit = RLIM_INFINITY) {
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit limit = previous;
+    limit.rlim_cur = fileSizeLimit;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limit);
     PersonQuery query;
     const int result = runWriter(program->context,
                                  WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen",
                                              .start = "Importdatei : %s fuellen...",
                                              .tenant = kTenantMessage},
                                  query);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, oldHandler);
     if (rows != nullptr) *rows = query.rows;
     return result;
   }
@@ -156,18 +166,7 @@ TEST_F(FrameTest, FileThatCannotBeWrittenWholeIsAFailedAttempt) {
   db.createTenantSchema("T1");
   db.exec("INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) SELECT seq, 'Name' FROM T1.seq_1_to_5000");
   addTenant("L1", "M1", "T1");
-  // Let the file grow to 32 KiB only, as a full disk would.
-  rlimit previous{};
-  getrlimit(RLIMIT_FSIZE, &previous);
-  rlimit small = previous;
-  small.rlim_cur = 32 * 1024;
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  setrlimit(RLIMIT_FSIZE, &small);
-  const int result = run();
-  setrlimit(RLIMIT_FSIZE, &previous);
-  std::signal(SIGXFSZ, oldHandler);
-
-  EXPECT_EQ(result, WRITER_FILE_ERROR);
+  EXPECT_EQ(run(nullptr, 32 * 1024), WRITER_FILE_ERROR);
   const auto log = layout.logMessages();
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(log[log.size() - 2], "Schreiben der Datei " + path() + " fehlgeschlagen");
@@ -259,16 +258,8 @@ TEST_F(FrameTest, FailedAttemptKeepsThePreviousFile) {
     writeFile(path(), "yesterday's file\r\n");
     program->reopen();  // ends the transaction that holds the tables of the last run
     c.before(db);
-    rlimit previous{};
-    getrlimit(RLIMIT_FSIZE, &previous);
-    rlimit limit = previous;
-    limit.rlim_cur = c.fileSizeLimit;
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &limit);
     int rows = 0;
-    const int result = run(&rows);
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, oldHandler);
+    const int result = run(&rows, c.fileSizeLimit);
     program->reopen();
     c.after(db);
 
