@@ -1,10 +1,13 @@
 #include "support/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
 #include <random>
 #include <utility>
 
@@ -12,6 +15,7 @@ namespace sstrxv::platform {
 namespace {
 
 constexpr int kMaxNameTries = 100;
+constexpr std::size_t kTemporaryLetters = 6;
 
 // The directory part of a path ("." for a bare name) and the name in it.
 std::pair<std::string, std::string> splitPath(const std::string& path) {
@@ -33,7 +37,7 @@ std::string temporaryName(const std::string& directory, const std::string& name)
   static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   std::random_device random;
   std::string result = directory + "/." + name + ".";
-  for (int i = 0; i < 6; ++i) result += kLetters[random() % (sizeof kLetters - 1)];
+  for (std::size_t i = 0; i < kTemporaryLetters; ++i) result += kLetters[random() % (sizeof kLetters - 1)];
   return result;
 }
 
@@ -44,6 +48,33 @@ bool linkUnnamed(int fd, const std::string& target) noexcept {
   if (errno == EEXIST) return false;
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
   return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+bool sameFile(const std::string& path, int fd) noexcept {
+  struct stat named{};
+  struct stat opened{};
+  return ::lstat(path.c_str(), &named) == 0 && ::fstat(fd, &opened) == 0 && named.st_dev == opened.st_dev &&
+         named.st_ino == opened.st_ino;
+}
+
+// Removes the named temporaries of the path that a process left when it
+// ended at once: a temporary is locked by its writer while it lives, so one
+// that can be locked has no writer any more.
+void removeLeftTemporaries(const std::string& directory, const std::string& name) {
+  const std::unique_ptr<DIR, int (*)(DIR*)> entries(::opendir(directory.c_str()), ::closedir);
+  if (!entries) return;
+  const std::string prefix = "." + name + ".";
+  while (const dirent* entry = ::readdir(entries.get())) {
+    const std::string_view entryName = entry->d_name;
+    if (entryName.size() != prefix.size() + kTemporaryLetters || !entryName.starts_with(prefix)) continue;
+    const std::string path = directory + "/" + std::string(entryName);
+    const FileHandle left(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat status{};
+    if (left && ::fstat(left.get(), &status) == 0 && S_ISREG(status.st_mode) &&
+        ::flock(left.get(), LOCK_EX | LOCK_NB) == 0 && sameFile(path, left.get())) {
+      ::unlink(path.c_str());
+    }
+  }
 }
 
 void syncDirectory(const std::string& directory) noexcept {
@@ -140,12 +171,19 @@ std::optional<OutputFile> OutputFile::open(const std::string& path, OutputMode m
       // Only a file system without unnamed files falls back to a named one.
       if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return std::nullopt;
     }
+    removeLeftTemporaries(directory, name);
     for (int attempt = 0; attempt < kMaxNameTries && !output.file_; ++attempt) {
       output.temporary_ = temporaryName(directory, name);
       // Exclusive and never through a link: the name is the program's own.
       output.file_ = FileHandle(::open(output.temporary_.c_str(),
                                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
       if (!output.file_ && errno != EEXIST) break;
+      // Locked for as long as this process lives, and still at its name
+      // (another run's sweep may have taken it in between).
+      if (output.file_ && (::flock(output.file_.get(), LOCK_EX | LOCK_NB) != 0 ||
+                           !sameFile(output.temporary_, output.file_.get()))) {
+        output.file_.reset();
+      }
     }
     if (!output.file_) {
       output.temporary_.clear();

@@ -109,17 +109,29 @@ TEST_F(FilesTest, NothingThatIsNoFileIsRemovedOrReplaced) {
   }
 }
 
+// A process that ends at once while it writes leaves no temporary file: an
+// unnamed one never had a name, a named one is removed by the next run.
 TEST_F(FilesTest, ProcessEndingAtOnceLeavesNoTemporaryFile) {
   const fs::path path = dir / "IDN.imp";
   writeText(path, "yesterday\r\n");
-  const auto overflowWhileWriting = [&path] {
-    auto file = OutputFile::open(path.string(), OutputMode::kReplace);
-    if (!file || !file->write("half of today\r\n")) std::exit(2);
-    static_cast<void>(formatStatement("%s", std::string(2000, 'x').c_str()));  // ends the process
-  };
-  EXPECT_EXIT(overflowWhileWriting(), ::testing::ExitedWithCode(1), "");
-  EXPECT_EQ(read(path), "yesterday\r\n");
-  EXPECT_EQ(names(), std::set<std::string>{"IDN.imp"});
+  for (const TemporaryKind kind : {TemporaryKind::kUnnamedWhereSupported, TemporaryKind::kNamed}) {
+    const auto overflowWhileWriting = [&path, kind] {
+      auto file = OutputFile::open(path.string(), OutputMode::kReplace, kind);
+      if (!file || !file->write("half of today\r\n")) std::exit(2);
+      static_cast<void>(formatStatement("%s", std::string(2000, 'x').c_str()));  // ends the process
+    };
+    EXPECT_EXIT(overflowWhileWriting(), ::testing::ExitedWithCode(1), "");
+    {
+      auto running = OutputFile::open(path.string(), OutputMode::kReplace, kind);  // the next run
+      ASSERT_TRUE(running);
+      EXPECT_EQ(names().size(), kind == TemporaryKind::kNamed ? 2u : 1u);  // its own, and nothing else
+      auto concurrent = OutputFile::open(path.string(), OutputMode::kReplace, kind);  // leaves the living one
+      ASSERT_TRUE(concurrent);
+      EXPECT_EQ(names().size(), kind == TemporaryKind::kNamed ? 3u : 1u);
+    }
+    EXPECT_EQ(read(path), "yesterday\r\n");
+    EXPECT_EQ(names(), std::set<std::string>{"IDN.imp"});
+  }
 }
 
 // The settings file, SaldoRXV.ini and the premium file: what is no regular
