@@ -4,10 +4,9 @@
 
 namespace sstrxv {
 
-std::optional<InterfaceFile> InterfaceFile::open(const std::string& path, platform::OutputMode mode,
-                                                 platform::TemporaryKind kind) noexcept {
+std::optional<InterfaceFile> InterfaceFile::open(const std::string& path, platform::OutputMode mode) noexcept {
   try {
-    std::optional<platform::OutputFile> output = platform::OutputFile::open(platform::nativePath(path), mode, kind);
+    std::optional<platform::OutputFile> output = platform::OutputFile::open(platform::nativePath(path), mode);
     if (!output) return std::nullopt;
     std::optional<InterfaceFile> file(InterfaceFile(std::move(*output)));
     file->buffer_.reserve(kFlushBytes + 1024);

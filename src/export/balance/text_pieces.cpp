@@ -15,5 +15,4 @@ bool TextPieces::next(std::string& piece) {
   return !piece.empty();
 }
 
-
 }  // namespace sstrxv
