@@ -55,13 +55,15 @@ std::string record(int number, const std::string& key, const std::string& plain,
          encryptText(plain, kSettingsKey) + end;
 }
 
-// The size of a file without a name that this process holds open in the
-// directory (an interface file while it is written), or 0.
+// The size of the temporary file that this process holds open in the
+// directory (an interface file while it is written: without a name, or a
+// hidden one where the file system has no unnamed files), or 0.
 std::uintmax_t unnamedFileBytes(const fs::path& directory) {
   std::error_code error;
   for (const auto& entry : fs::directory_iterator("/proc/self/fd", error)) {
     const fs::path target = fs::read_symlink(entry.path(), error);
-    if (error || !target.string().starts_with(directory.string() + "/#")) continue;
+    const std::string name = target.string();
+    if (error || !(name.starts_with(directory.string() + "/#") || name.starts_with(directory.string() + "/."))) continue;
     const auto size = fs::file_size(entry.path(), error);
     if (!error) return size;
   }
