@@ -43,7 +43,7 @@ std::string temporaryName(const std::string& directory, const std::string& name)
 
 // Gives an unnamed file the name `target`; false when the name is taken or
 // the file cannot be linked.
-bool linkUnnamed(int fd, const std::string& target) noexcept {
+bool linkUnnamed(int fd, const std::string& target) {
   if (::linkat(fd, "", AT_FDCWD, target.c_str(), AT_EMPTY_PATH) == 0) return true;
   if (errno == EEXIST) return false;
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
@@ -178,11 +178,11 @@ std::optional<OutputFile> OutputFile::open(const std::string& path, OutputMode m
       output.file_ = FileHandle(::open(output.temporary_.c_str(),
                                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
       if (!output.file_ && errno != EEXIST) break;
-      // Locked for as long as this process lives, and still at its name
-      // (another run's sweep may have taken it in between).
-      if (output.file_ && (::flock(output.file_.get(), LOCK_EX | LOCK_NB) != 0 ||
-                           !sameFile(output.temporary_, output.file_.get()))) {
-        output.file_.reset();
+      // Locked for as long as this process lives (where the file system has
+      // locks), and still at its name: another run's sweep may have taken it.
+      if (output.file_) {
+        const bool taken = ::flock(output.file_.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        if (taken || !sameFile(output.temporary_, output.file_.get())) output.file_.reset();
       }
     }
     if (!output.file_) {
