@@ -47,12 +47,16 @@ RC dbOpenSession(DbSession& session, std::string_view user, std::string_view pas
     // character-set conversion.
     mysql_options(connection.get(), MYSQL_SET_CHARSET_NAME, "latin1");
     mysql_options(connection.get(), MYSQL_INIT_COMMAND, "SET character_set_results = NULL");
+    const ConnectionOptions& options = session.options;
+    mysql_options(connection.get(), MYSQL_OPT_CONNECT_TIMEOUT, &options.connectTimeoutSeconds);
+    mysql_options(connection.get(), MYSQL_OPT_READ_TIMEOUT, &options.readTimeoutSeconds);
+    mysql_options(connection.get(), MYSQL_OPT_WRITE_TIMEOUT, &options.writeTimeoutSeconds);
     const std::string hostText(host);
     const std::string userText(user);
     const std::string passwordText(password);
     const std::string databaseText(database);
     if (mysql_real_connect(connection.get(), hostText.empty() ? nullptr : hostText.c_str(),
-                           userText.c_str(), passwordText.c_str(), databaseText.c_str(), 0, nullptr,
+                           userText.c_str(), passwordText.c_str(), databaseText.c_str(), options.port, nullptr,
                            0) == nullptr) {
       return static_cast<RC>(mysql_errno(connection.get()));
     }

@@ -17,9 +17,21 @@ struct ConnectionClose {
 };
 using Connection = std::unique_ptr<st_mysql, ConnectionClose>;
 
+// How long the client library waits for the server. A connect that gets
+// no answer, or a statement whose answer stalls, fails with the library's
+// error number like a lost connection, and the reconnection policy takes
+// over: no run waits for ever. Tests shorten the waits and name the port.
+struct ConnectionOptions {
+  unsigned connectTimeoutSeconds = 30;  // the connection and the server's greeting
+  unsigned readTimeoutSeconds = 600;    // each wait for a part of an answer
+  unsigned writeTimeoutSeconds = 600;   // each wait to send a part of a statement
+  unsigned port = 0;                    // 0: the client library's default port
+};
+
 // The session of one run: created by the driver and passed to everything
 // that talks to the database.
 struct DbSession {
+  ConnectionOptions options;
   Connection connection;     // empty when not connected
   BoundedText host{200};     // NET8; empty: the client library's default host
   BoundedText user{200};     // LOGIN

@@ -97,7 +97,9 @@ int runSelectiveAttempts(RunState& run, SelectiveSource& source) noexcept {
   return attemptLoop(run, [&]() noexcept { return Fill_SelAswDnl(selective, run.FileType.view()); });
 }
 
-int runProgram(int argc, const char* const* argv) noexcept {
+int runProgram(int argc, const char* const* argv) noexcept { return runProgram(argc, argv, ConnectionOptions{}); }
+
+int runProgram(int argc, const char* const* argv, const ConnectionOptions& options) noexcept {
   std::setlocale(LC_NUMERIC, "C");
   platform::ignoreFileSizeSignal();
 
@@ -117,6 +119,7 @@ int runProgram(int argc, const char* const* argv) noexcept {
   }
 
   RunState run;
+  run.session.options = options;
   run.log.DebugFlag = debugFlag;
   configureLog(run.log);
 

@@ -42,5 +42,7 @@ struct RunState {
 
 // The whole program; returns the exit code.
 [[nodiscard]] int runProgram(int argc, const char* const* argv) noexcept;
+// The same with other waits for the server (tests).
+[[nodiscard]] int runProgram(int argc, const char* const* argv, const ConnectionOptions& options) noexcept;
 
 }  // namespace sstrxv

@@ -77,7 +77,7 @@ Produced walkTenants(ExportContext& context, const TenantMessage& message, Write
       result = Produced::kFailed;
       break;
     }
-    if (!exportTenant(context, message, query, tenant, file)) {
+    if (!exportTenant(context, message, query, tenant, file) || file.failed()) {
       result = Produced::kFailed;
       break;
     }
@@ -95,14 +95,19 @@ Produced readRows(ExportContext& context, WriterQuery& query, InterfaceFile& fil
   return query.produceLines(context, file) ? Produced::kDone : Produced::kFailed;
 }
 
-// Closes the file and logs the closing message. A file that could not be
-// written whole must not pass as written.
+// Closes the file and logs the closing message. Only a file written whole
+// takes its path; a file that could not be written whole must not pass as
+// written. The export stops at a failed write, so a failure noted before
+// the file is closed is either that write or a database failure.
 int finish(InterfaceFile&& file, const std::string& path, Produced produced) noexcept {
+  const bool writeStopped = file.failed();
   const bool ok = produced == Produced::kDone;
-  const bool written = std::move(file).close();
+  bool written = !writeStopped;
+  if (ok) written = std::move(file).close();
+  else std::move(file).abandon();
   if (!written) logMessage("Schreiben der Datei %s fehlgeschlagen", path.c_str());
   logMessage(ok && written ? "Import %s fertig." : "Import %s fehlgeschlagen.", path.c_str());
-  if (!ok) return WRITER_DB_ERROR;
+  if (!ok && !writeStopped) return WRITER_DB_ERROR;
   return written ? WRITER_OK : WRITER_FILE_ERROR;
 }
 
@@ -129,7 +134,8 @@ bool WriterQuery::produceLines(ExportContext& context, InterfaceFile& file) noex
       ok = false;
       break;
     }
-    if (!writeRow(context, file)) {
+    // After a failed write the rest of the export is of no use.
+    if (!writeRow(context, file) || file.failed()) {
       ok = false;
       break;
     }
@@ -151,8 +157,7 @@ int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& que
 int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query,
               const OutputTarget& target) noexcept {
   const std::string& path = target.path;
-  std::optional<InterfaceFile> file =
-      target.append ? InterfaceFile::openForAppending(path) : InterfaceFile::create(path);
+  std::optional<InterfaceFile> file = InterfaceFile::open(path, target.mode);
   if (!file) {
     logMessage(texts.openFailure, path.c_str());
     return WRITER_FILE_ERROR;
@@ -163,7 +168,7 @@ int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& que
   const Produced produced = texts.tenant ? walkTenants(context, *texts.tenant, query, *file)
                                          : readRows(context, query, *file);
   if (produced == Produced::kFirstCursorFailed) {
-    static_cast<void>(std::move(*file).close());
+    std::move(*file).abandon();
     return WRITER_DB_ERROR;
   }
   return finish(std::move(*file), path, produced);

@@ -38,12 +38,13 @@ struct WriterTexts {
   std::optional<TenantMessage> tenant = std::nullopt;  // set: the writer walks the tenants
 };
 
-// Where the lines go. Whole-file writers recreate the command line's path;
-// the selective writers recreate their own file on the first call of the
-// process and append to it on every later call.
+// Where the lines go. Whole-file writers replace the command line's path
+// with a file that appears only when it was written whole; the selective
+// writers recreate their own file on the first call of the process and
+// append to it on every later call.
 struct OutputTarget {
   std::string path;
-  bool append = false;
+  platform::OutputMode mode = platform::OutputMode::kReplace;
   std::string key;  // second text of the start message (selective writers)
   bool logStart = true;  // some selective writers log their start only with /D
 };
@@ -72,7 +73,8 @@ class WriterQuery {
   [[nodiscard]] virtual bool writeRow(ExportContext& context, InterfaceFile& file) noexcept = 0;
 
   // The row loop: fetch, write, until the rows are exhausted or a failure
-  // ends it; then the cursor is closed. Returns false after a failure.
+  // ends it (a failed write to the file among them); then the cursor is
+  // closed. Returns false after a failure.
   [[nodiscard]] virtual bool produceLines(ExportContext& context, InterfaceFile& file) noexcept;
 
   // After the start message, before the first cursor is opened.

@@ -1,59 +1,65 @@
-// The interface file a writer produces: written through a large buffer,
-// one line at a time from a reused line buffer. An InterfaceFile exists
-// only as an open file: it is made by create or openForAppending.
+// The interface file a writer produces: its lines are built one after the
+// other into one reused buffer, which goes to the file in large writes. An
+// InterfaceFile exists only as an open file: it is made by open.
 #pragma once
 
-#include <cstdio>
-#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
+#include <utility>
+
+#include "support/files.h"
 
 namespace sstrxv {
 
 class InterfaceFile {
  public:
-  // Removes the file (a failed removal is ignored) and creates it empty;
-  // nothing when it cannot be opened.
-  [[nodiscard]] static std::optional<InterfaceFile> create(const std::string& path) noexcept;
-  // Opens the file for appending; it is created when missing.
-  [[nodiscard]] static std::optional<InterfaceFile> openForAppending(const std::string& path) noexcept;
+  // Opens the file at a path written with backslash separators. A whole-file
+  // writer's file (kReplace) takes the place of the path only when it is
+  // closed without failure. Nothing when the file cannot be opened.
+  [[nodiscard]] static std::optional<InterfaceFile> open(const std::string& path,
+                                                         platform::OutputMode mode) noexcept;
 
   InterfaceFile(InterfaceFile&&) noexcept = default;
-  // No assignment: the stream writes into the buffer it was given.
   InterfaceFile& operator=(InterfaceFile&&) = delete;
   ~InterfaceFile() = default;
 
   // Formats a record as one line and writes it. A line that cannot be
-  // built or written marks the file as failed.
+  // built or written marks the file as failed; nothing is written after that.
   template <typename RecordType>
   void write(const RecordType& record) noexcept {
-    line_.clear();
+    if (failed_) return;
+    const std::size_t before = buffer_.size();
     try {
-      record.appendLineTo(line_);
+      record.appendLineTo(buffer_);
     } catch (...) {
-      writeFailed_ = true;
+      buffer_.resize(before);
+      failed_ = true;
       return;
     }
-    writeLine();
+    if (buffer_.size() >= kFlushBytes) flush();
   }
 
-  // Closes the file. Returns false when any line could not be written
-  // completely (disk full, file too large, no memory for a line).
+  // True once a line could not be written (disk full, file too large, no
+  // memory for a line).
+  [[nodiscard]] bool failed() const noexcept { return failed_; }
+
+  // Writes what is left and closes the file; a whole-file writer's file then
+  // takes the place of the path. Returns false when any line could not be
+  // written; the path then keeps what it had before.
   [[nodiscard]] bool close() && noexcept;
+  // Ends a failed attempt: a whole-file writer's file is dropped, so the
+  // path keeps what it had before; an update file keeps the lines written.
+  void abandon() && noexcept;
 
  private:
-  InterfaceFile() = default;
-  [[nodiscard]] static std::optional<InterfaceFile> open(const std::string& path, const char* mode) noexcept;
-  void writeLine() noexcept;
+  static constexpr std::size_t kFlushBytes = std::size_t{1} << 18;
 
-  struct Closer {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-  };
-  std::vector<char> buffer_;  // before file_: the stream flushes into it when closed
-  std::unique_ptr<std::FILE, Closer> file_;
-  std::string line_;
-  bool writeFailed_ = false;
+  explicit InterfaceFile(platform::OutputFile&& file) noexcept : file_(std::move(file)) {}
+  void flush() noexcept;
+
+  platform::OutputFile file_;
+  std::string buffer_;
+  bool failed_ = false;
 };
 
 }  // namespace sstrxv

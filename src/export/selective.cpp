@@ -49,7 +49,8 @@ int runSelectiveWriter(SelectiveRun& run, const WriterTexts& texts, WriterQuery&
   } catch (...) {
     return WRITER_NO_MEMORY;
   }
-  target.append = !(run.marks.*writer.firstCall).pending;
+  target.mode = (run.marks.*writer.firstCall).pending ? platform::OutputMode::kRecreate
+                                                      : platform::OutputMode::kAppend;
   target.logStart = logStart;
   return runWriter(run.context, texts, query, target);
 }

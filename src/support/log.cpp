@@ -1,21 +1,19 @@
 #include "support/log.h"
 
+#include <sys/file.h>
+#include <sys/stat.h>
+
 #include <cstdarg>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <utility>
 
+#include "support/files.h"
 #include "support/platform.h"
 #include "support/text.h"
 
 namespace sstrxv {
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // The log's settings: its own, nothing of the run it reports on.
 LogSettings& settings() noexcept {
@@ -23,8 +21,24 @@ LogSettings& settings() noexcept {
   return current;
 }
 
-File openForAppending(const std::string& path) {
-  return File(std::fopen(platform::nativePath(path).c_str(), "a"));
+// Moves a log that has grown beyond the limit to the predecessor file. The
+// runs that find it too large at the same time rotate one after the other,
+// and only the file that is still at the log path: a second run never moves
+// the first one's fresh log over the history.
+void rotateIfLarge(int file, const std::string& logPath, const std::string& oldLogPath) noexcept {
+  struct stat measured{};
+  if (::fstat(file, &measured) != 0 || static_cast<std::uintmax_t>(measured.st_size) <= kLogRotationBytes) return;
+  // Without a lock (a file system that has none) the check below still
+  // keeps a moved log from being moved again.
+  static_cast<void>(::flock(file, LOCK_EX));
+  struct stat current{};
+  if (::lstat(logPath.c_str(), &current) == 0 && current.st_dev == measured.st_dev &&
+      current.st_ino == measured.st_ino) {
+    // Over the predecessor in one step: the history is never missing.
+    ::rename(logPath.c_str(), oldLogPath.c_str());
+    static_cast<void>(platform::openForAppending(logPath));  // the new, empty log
+  }
+  static_cast<void>(::flock(file, LOCK_UN));
 }
 
 void toStandardError(const std::string& line) {
@@ -76,20 +90,14 @@ void writeLog(std::string_view rawMessage) noexcept {
     line += message;
     line += '\n';
 
-    File file = openForAppending(log.logPath);
-    if (!file || std::fwrite(line.data(), 1, line.size(), file.get()) != line.size() ||
-        std::fflush(file.get()) != 0) {
+    const std::string logPath = platform::nativePath(log.logPath);
+    const platform::FileHandle file = platform::openForAppending(logPath);
+    // One write per line: lines of runs writing at the same time never mix.
+    if (!file || !platform::writeAll(file.get(), line)) {
       toStandardError(line);
       return;
     }
-    const long position = std::ftell(file.get());
-    if (position > 0 && static_cast<std::uintmax_t>(position) > kLogRotationBytes) {
-      file.reset();
-      std::remove(platform::nativePath(log.oldLogPath).c_str());
-      std::rename(platform::nativePath(log.logPath).c_str(),
-                  platform::nativePath(log.oldLogPath).c_str());
-      file = openForAppending(log.logPath);  // creates the new, empty log
-    }
+    rotateIfLarge(file.get(), logPath, platform::nativePath(log.oldLogPath));
   } catch (...) {
     // no memory for the line: nothing more can be done for this message
   }

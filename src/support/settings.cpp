@@ -1,10 +1,10 @@
 #include "support/settings.h"
 
-#include <fstream>
 #include <optional>
 #include <sstream>
 
 #include "support/cipher.h"
+#include "support/files.h"
 #include "support/platform.h"
 
 namespace sstrxv {
@@ -71,8 +71,11 @@ SettingResult findSetting(std::istream& file, std::string_view section, std::str
 SettingResult readSetting(std::string_view section, std::string_view key, long number,
                           std::string_view path) noexcept {
   try {
-    std::ifstream file(platform::nativePath(path), std::ios::binary);
-    if (file) return findSetting(file, section, key, number);
+    // Only a regular file of bounded size: a device or FIFO at the path
+    // reads as a missing file instead of never ending.
+    if (const auto text = platform::readRegularFile(platform::nativePath(path))) {
+      return readSettingFromText(section, key, number, *text);
+    }
   } catch (...) {
   }
   return SettingResult{};

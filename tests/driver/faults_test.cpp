@@ -1,15 +1,21 @@
 // Faults from outside, with the program run in-process so that its pauses
 // are counted instead of waited for: settings without a user, a file-size
 // limit, a directory at the output path, a connection dropped by the server.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <iostream>
 #include <thread>
+#include <vector>
 
 #include "common/test_env.h"
 #include "driver/driver.h"
@@ -47,6 +53,21 @@ class FaultTest : public WriterTest {
 std::string record(int number, const std::string& key, const std::string& plain, const char* end = "\r\n") {
   return std::string(";Datenbank;") + end + std::to_string(number) + ";" + key + ";" +
          encryptText(plain, kSettingsKey) + end;
+}
+
+// The size of the temporary file that this process holds open in the
+// directory (an interface file while it is written: without a name, or a
+// hidden one where the file system has no unnamed files), or 0.
+std::uintmax_t unnamedFileBytes(const fs::path& directory) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator("/proc/self/fd", error)) {
+    const fs::path target = fs::read_symlink(entry.path(), error);
+    const std::string name = target.string();
+    if (error || !(name.starts_with(directory.string() + "/#") || name.starts_with(directory.string() + "/."))) continue;
+    const auto size = fs::file_size(entry.path(), error);
+    if (!error) return size;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -125,14 +146,13 @@ TEST_F(FaultTest, ConnectionDroppedMidExportIsReconnectedAndTheFileWrittenWhole)
   const std::string path = outPath("idstamm.imp");
 
   // A second session kills the program's connection once the first lines
-  // have reached the file.
+  // have reached the file, which has no name until it is written whole.
   std::atomic<bool> done{false};
   bool killed = false;
   std::thread killer([&] {
     TestDatabase root;
     while (!done && !killed) {
-      std::error_code ignored;
-      if (fs::file_size(path, ignored) > 0 && fs::file_size(path, ignored) != static_cast<std::uintmax_t>(-1)) {
+      if (unnamedFileBytes(layout.outDir()) > 0) {
         const std::string id = root.scalar("SELECT id FROM information_schema.processlist WHERE user = 'sstrxv'");
         if (!id.empty()) {
           root.exec("KILL CONNECTION " + id);
@@ -157,4 +177,74 @@ TEST_F(FaultTest, ConnectionDroppedMidExportIsReconnectedAndTheFileWrittenWhole)
   EXPECT_EQ(countLog("Import " + path + " fehlgeschlagen."), 1u);
   EXPECT_EQ(countLog("Die Verbindung zur Datenbank wurde wiederhergestellt!"), 1u);
   EXPECT_EQ(log.back(), "Die Schnittstellendatei vom Dateityp 'IDN' wurde erstellt!");
+}
+
+namespace {
+
+// A server that accepts TCP connections on loopback and never answers: the
+// kernel completes each connection into the listening socket's queue, and
+// nothing ever reads or writes it. Closed when the test ends.
+class SilentListener {
+ public:
+  SilentListener() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(socket_, 16) != 0 ||
+        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      ADD_FAILURE() << "no loopback listener";
+    }
+    port_ = ntohs(address.sin_port);
+  }
+  ~SilentListener() { ::close(socket_); }
+  SilentListener(const SilentListener&) = delete;
+  SilentListener& operator=(const SilentListener&) = delete;
+  unsigned port() const { return port_; }
+
+ private:
+  int socket_;
+  unsigned port_ = 0;
+};
+
+}  // namespace
+
+// A server that never answers, or that stalls a statement, ends the run
+// with 99 through the reconnection policy instead of hanging it.
+TEST_F(FaultTest, ServerThatDoesNotAnswerEndsTheRunInBoundedTime) {
+  struct Case {
+    const char* name;
+    bool silentServer;  // else the statement on the tenant table waits for a lock
+    const char* firstFailure;
+  };
+  const Case cases[] = {
+      {"a server that accepts and never answers", true, "Datenbankverbindung fehlgeschlagen, Fehler: "},
+      {"a statement without answer", false, "Fehler in Fkt. SQLOpenMvs112Mnd(). RC: "},
+  };
+  for (const Case& c : cases) {
+    SilentListener listener;
+    ConnectionOptions options{.connectTimeoutSeconds = 1, .readTimeoutSeconds = 1, .writeTimeoutSeconds = 1};
+    if (c.silentServer) {
+      options.port = listener.port();
+      layout.writeSettings("127.0.0.1", kProgramUser, kProgramPassword);
+    } else {
+      layout.writeSettings("", kProgramUser, kProgramPassword);
+      db.exec("LOCK TABLES MVSYSTEM.MVS112MND WRITE");
+    }
+    fs::remove(layout.logFile());
+    const std::string path = outPath("kst.imp");
+    const char* argv[] = {"SSTRXV", path.c_str(), "KST"};
+    const auto started = std::chrono::steady_clock::now();
+    const int code = sstrxv::runProgram(3, argv, options);
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (!c.silentServer) db.exec("UNLOCK TABLES");
+
+    EXPECT_EQ(code, 99) << c.name;
+    EXPECT_LT(seconds, 30.0) << c.name;
+    const auto log = layout.logMessages();
+    EXPECT_NE(std::find_if(log.begin(), log.end(), [&](const std::string& m) { return m.starts_with(c.firstFailure); }),
+              log.end())
+        << c.name << ": " << ::testing::PrintToString(log);
+    std::cout << c.name << ": exit code " << code << " after " << seconds << " s\n";
+  }
 }

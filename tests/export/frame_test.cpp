@@ -32,8 +32,10 @@ class PersonQuery final : public RecordQuery<3> {
   bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     record_[2].assign(context.tenant->tenantNumber.view());
     file.write(record_);
+    ++rows;
     return true;
   }
+  int rows = 0;  // lines handed to the file
 };
 
 class FrameTest : public ::testing::Test {
@@ -52,13 +54,25 @@ class FrameTest : public ::testing::Test {
             "', '" + number + "', " + (schema.empty() ? "NULL" : "'" + schema + "'") + ", 'S', " +
             std::to_string(kon) + ")");
   }
-  int run() {
+  // Runs the person writer; a file size limit below infinity lets the file
+  // grow only that far, as a full disk would.
+  int run(int* rows = nullptr, rlim_t fileSizeLimit = RLIM_INFINITY) {
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit limit = previous;
+    limit.rlim_cur = fileSizeLimit;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limit);
     PersonQuery query;
-    return runWriter(program->context,
-                     WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen",
-                                 .start = "Importdatei : %s fuellen...",
-                                 .tenant = kTenantMessage},
-                     query);
+    const int result = runWriter(program->context,
+                                 WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen",
+                                             .start = "Importdatei : %s fuellen...",
+                                             .tenant = kTenantMessage},
+                                 query);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, oldHandler);
+    if (rows != nullptr) *rows = query.rows;
+    return result;
   }
   std::string output() { return readFile(path()); }
 
@@ -96,14 +110,14 @@ TEST_F(FrameTest, OverlongValuesAreCutSoNoLineShifts) {
   EXPECT_EQ(layout.logMessages().at(1), "Schema:T2 Lizenz:L2 Mandant:M2-LONG");
 }
 
-TEST_F(FrameTest, MissingTableEndsTheWalkAndKeepsEarlierLines) {
+TEST_F(FrameTest, MissingTableEndsTheWalk) {
   db.createTenantSchema("T1");
   db.exec("CREATE DATABASE T2");  // a schema without tables
   db.exec("INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) VALUES ('1', 'Anna')");
   addTenant("L1", "M1", "T1");
   addTenant("L2", "M2", "T2");
   EXPECT_EQ(run(), WRITER_DB_ERROR);
-  EXPECT_EQ(output(), line({{"1", 4}, {"Anna", 6}, {"M1", 5}}));
+  EXPECT_FALSE(fs::exists(path()));  // no file rather than one without the rest
   const auto log = layout.logMessages();
   ASSERT_EQ(log.size(), 5u);
   EXPECT_EQ(log[2], "Schema:T2 Lizenz:L2 Mandant:M2");
@@ -116,7 +130,7 @@ TEST_F(FrameTest, SchemaNameThatIsNoPlainIdentifierIsRefused) {
   db.exec("INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) VALUES ('1', 'Anna')");
   addTenant("L1", "M1", "T1.MVS300PNR UNION SELECT 1,2 FROM T1");
   EXPECT_EQ(run(), WRITER_DB_ERROR);
-  EXPECT_EQ(output(), "");
+  EXPECT_FALSE(fs::exists(path()));
   const auto log = layout.logMessages();
   ASSERT_EQ(log.size(), 5u);
   EXPECT_EQ(log[2], "Ungueltiger Schemaname: T1.MVS300PNR UNION SELECT 1,2 FROM T1");
@@ -140,12 +154,11 @@ TEST_F(FrameTest, NoTenantGivesAnEmptyFileAndAFileThatCannotBeOpenedGivesNoClosi
   EXPECT_EQ(layout.logMessages().back(), "Oeffnen der Datei " + missing + " fehlgeschlagen");
 }
 
-TEST_F(FrameTest, TenantCursorFailureLeavesTheEmptyFileWithoutClosingMessage) {
+TEST_F(FrameTest, TenantCursorFailureGivesNoClosingMessage) {
   db.exec("ALTER TABLE MVSYSTEM.MVS112MND RENAME TO MVSYSTEM.MVS112MND_AWAY");
   const int result = run();
   db.exec("ALTER TABLE MVSYSTEM.MVS112MND_AWAY RENAME TO MVSYSTEM.MVS112MND");
   EXPECT_EQ(result, WRITER_DB_ERROR);
-  EXPECT_EQ(output(), "");
   EXPECT_EQ(layout.logMessages().back(), "Fehler in Fkt. SQLOpenMvs112Mnd(). RC: 1146");
 }
 
@@ -153,18 +166,7 @@ TEST_F(FrameTest, FileThatCannotBeWrittenWholeIsAFailedAttempt) {
   db.createTenantSchema("T1");
   db.exec("INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) SELECT seq, 'Name' FROM T1.seq_1_to_5000");
   addTenant("L1", "M1", "T1");
-  // Let the file grow to 32 KiB only, as a full disk would.
-  rlimit previous{};
-  getrlimit(RLIMIT_FSIZE, &previous);
-  rlimit small = previous;
-  small.rlim_cur = 32 * 1024;
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  setrlimit(RLIMIT_FSIZE, &small);
-  const int result = run();
-  setrlimit(RLIMIT_FSIZE, &previous);
-  std::signal(SIGXFSZ, oldHandler);
-
-  EXPECT_EQ(result, WRITER_FILE_ERROR);
+  EXPECT_EQ(run(nullptr, 32 * 1024), WRITER_FILE_ERROR);
   const auto log = layout.logMessages();
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(log[log.size() - 2], "Schreiben der Datei " + path() + " fehlgeschlagen");
@@ -200,11 +202,11 @@ class HookedPersonQuery final : public RecordQuery<3> {
 }  // namespace
 
 TEST_F(FrameTest, LineThatCannotBeBuiltFailsTheFile) {
-  std::optional<InterfaceFile> file = InterfaceFile::create(path());
+  std::optional<InterfaceFile> file = InterfaceFile::open(path(), platform::OutputMode::kReplace);
   ASSERT_TRUE(file);
   file->write(UnbuildableRecord{});
   EXPECT_FALSE(std::move(*file).close());
-  EXPECT_FALSE(InterfaceFile::create((layout.root() / "no-dir" / "x.imp").string()));
+  EXPECT_FALSE(InterfaceFile::open((layout.root() / "no-dir" / "x.imp").string(), platform::OutputMode::kReplace));
 }
 
 TEST_F(FrameTest, HooksAppendingAndAStartMessageWithKey) {
@@ -216,11 +218,58 @@ TEST_F(FrameTest, HooksAppendingAndAStartMessageWithKey) {
   writeFile(path(), "old line\r\n");
   HookedPersonQuery query;
   const WriterTexts texts{.start = "Importdatei: %s fuellen  Ausweisnummer: %s", .tenant = kTenantMessage};
-  EXPECT_EQ(runWriter(program->context, texts, query, OutputTarget{path(), true, "4711"}), WRITER_OK);
+  EXPECT_EQ(runWriter(program->context, texts, query, OutputTarget{path(), platform::OutputMode::kAppend, "4711"}), WRITER_OK);
   EXPECT_EQ(output(), "old line\r\n" + line({{"1", 4}, {"Anna", 6}, {"", 5}}));
   EXPECT_EQ(layout.logMessages(),
             (std::vector<std::string>{"Importdatei: " + path() + " fuellen  Ausweisnummer: 4711", "after start",
                                       "Schema:T1 Lizenz:L1 Mandant:M1", "begin M1", "end M1",
                                       "Schema:T2 Lizenz:L2 Mandant:M2", "begin M2", "end M2",
                                       "Import " + path() + " fertig."}));
+}
+
+// Whatever ends an attempt, the file at the path stays as it was before
+// the run, and nothing is left beside it. A failed write ends the export
+// at once.
+TEST_F(FrameTest, FailedAttemptKeepsThePreviousFile) {
+  constexpr int kRows = 40000;  // far more than the file may take
+  db.createTenantSchema("T1");
+  db.exec("CREATE DATABASE T2");  // a schema without tables
+  db.exec("INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) SELECT seq, 'Name' FROM T1.seq_1_to_40000");
+  addTenant("L1", "M1", "T1");
+  struct Case {
+    const char* name;
+    int result;
+    void (*before)(TestDatabase&);
+    void (*after)(TestDatabase&);
+    rlim_t fileSizeLimit;
+  };
+  const auto nothing = [](TestDatabase&) {};
+  const Case cases[] = {
+      {"a tenant without table after the first", WRITER_DB_ERROR,
+       [](TestDatabase& db) { db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('L2', 'M2', 'T2', 0)"); },
+       [](TestDatabase& db) { db.exec("DELETE FROM MVSYSTEM.MVS112MND WHERE MNDSCH = 'T2'"); }, RLIM_INFINITY},
+      {"no tenant table", WRITER_DB_ERROR,
+       [](TestDatabase& db) { db.exec("ALTER TABLE MVSYSTEM.MVS112MND RENAME TO MVSYSTEM.MVS112MND_AWAY"); },
+       [](TestDatabase& db) { db.exec("ALTER TABLE MVSYSTEM.MVS112MND_AWAY RENAME TO MVSYSTEM.MVS112MND"); },
+       RLIM_INFINITY},
+      {"a full disk", WRITER_FILE_ERROR, nothing, nothing, 32 * 1024},
+  };
+  for (const Case& c : cases) {
+    writeFile(path(), "yesterday's file\r\n");
+    program->reopen();  // ends the transaction that holds the tables of the last run
+    c.before(db);
+    int rows = 0;
+    const int result = run(&rows, c.fileSizeLimit);
+    program->reopen();
+    c.after(db);
+
+    EXPECT_EQ(result, c.result) << c.name;
+    EXPECT_EQ(readFile(path()), "yesterday's file\r\n") << c.name;
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(layout.outDir())) names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"pnr.imp"}) << c.name;
+    if (c.result == WRITER_FILE_ERROR) {
+      EXPECT_LT(rows, kRows / 2) << c.name;  // stopped at the failed write
+    }
+  }
 }

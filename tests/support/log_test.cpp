@@ -1,28 +1,29 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
+#include <vector>
 
 #include "support/log.h"
+#include "scratch_dir.h"
 
 using namespace sstrxv;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string read(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+std::string read(const fs::path& path) { return test::readBytes(path); }
 
-class LogTest : public ::testing::Test {
+class LogTest : public test::ScratchDirTest {
  protected:
+  LogTest() : ScratchDirTest("log") {}
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("sstrxv-log-" + std::to_string(::getpid()));
+    ScratchDirTest::SetUp();
     fs::create_directories(dir / "log");
     // Written with the backslashes of the original paths.
     settings.logPath = (dir / "log").string() + "\\sstrxv.log";
@@ -31,7 +32,7 @@ class LogTest : public ::testing::Test {
   }
   void TearDown() override {
     configureLog(LogSettings{});
-    fs::remove_all(dir);
+    ScratchDirTest::TearDown();
   }
   fs::path log() const { return dir / "log" / "sstrxv.log"; }
   fs::path old() const { return dir / "log" / "sstrxv.old"; }
@@ -41,7 +42,6 @@ class LogTest : public ::testing::Test {
     std::ofstream(log(), std::ios::binary) << std::string(bytes, 'a');
   }
 
-  fs::path dir;
   LogSettings settings;
 };
 
@@ -106,4 +106,83 @@ TEST_F(LogTest, LineEndsInsideAMessageCannotForgeALine) {
   const std::string text = read(log());
   EXPECT_EQ(text.substr(kStampAndBlank),
             "Schema:T1  2026-01-01 00:00:00 Import x fertig. Lizenz:L 1 Mandant:M 1\n");
+}
+
+TEST_F(LogTest, NoWriteThroughALinkOrIntoAFifoAtTheLogPath) {
+  const fs::path target = dir / "owned-by-root";
+  struct Case {
+    const char* name;
+    void (*plant)(const fs::path& log, const fs::path& target);
+  };
+  const Case cases[] = {
+      {"a link planted by another user",
+       [](const fs::path& log, const fs::path& target) {
+         fs::create_symlink(target, log);
+         if (::geteuid() == 0) {
+           ASSERT_EQ(::lchown(log.c_str(), 65534, 65534), 0);  // nobody
+         }
+       }},
+      {"a second name of the file", [](const fs::path& log, const fs::path& target) { fs::create_hard_link(target, log); }},
+      {"a FIFO nobody reads", [](const fs::path& log, const fs::path&) { ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0); }},
+  };
+  for (const Case& c : cases) {
+    std::ofstream(target, std::ios::binary) << "root:secret\n";
+    fs::remove(log());
+    c.plant(log(), target);
+    ::testing::internal::CaptureStderr();
+    writeLog("Import x fertig.");  // does not wait for a FIFO reader
+    EXPECT_EQ(::testing::internal::GetCapturedStderr().substr(kStampAndBlank), "Import x fertig.\n") << c.name;
+    EXPECT_EQ(read(target), "root:secret\n") << c.name;
+  }
+}
+
+// Twenty runs that log at the rotation threshold at the same moment, in
+// several rounds: every line of the history and of every run is kept, each
+// one whole.
+TEST_F(LogTest, ConcurrentRotationKeepsEveryLine) {
+  constexpr int kRounds = 25;
+  constexpr int kRuns = 20;
+  constexpr int kLinesPerRun = 20;
+  const std::string history = "history line\n";
+  const std::uintmax_t historyLines = (kLogRotationBytes + history.size() - 1) / history.size();
+  std::string full;
+  for (std::uintmax_t i = 0; i < historyLines; ++i) full += history;
+  for (int round = 0; round < kRounds; ++round) {
+    fs::remove(old());
+    std::ofstream(log(), std::ios::binary) << full;
+    int start[2];
+    ASSERT_EQ(::pipe(start), 0);
+    std::vector<pid_t> runs;
+    for (int run = 0; run < kRuns; ++run) {
+      const pid_t pid = ::fork();
+      if (pid == 0) {
+        char go;
+        static_cast<void>(::read(start[0], &go, 1));
+        for (int i = 0; i < kLinesPerRun; ++i) logMessage("run %d line %d", run, i);
+        ::_exit(0);
+      }
+      runs.push_back(pid);
+    }
+    ::close(start[0]);
+    const std::string go(kRuns, 'g');
+    ASSERT_EQ(::write(start[1], go.data(), go.size()), static_cast<ssize_t>(go.size()));
+    ::close(start[1]);
+    for (const pid_t pid : runs) ::waitpid(pid, nullptr, 0);
+
+    std::uintmax_t historyKept = 0;
+    std::set<std::string> messages;
+    for (const fs::path& file : {old(), log()}) {
+      std::istringstream lines(read(file));
+      for (std::string line; std::getline(lines, line);) {
+        if (line + "\n" == history) {
+          ++historyKept;
+          continue;
+        }
+        ASSERT_GT(line.size(), kStampAndBlank) << line;
+        EXPECT_TRUE(messages.insert(line.substr(kStampAndBlank)).second) << line;
+      }
+    }
+    ASSERT_EQ(historyKept, historyLines) << "round " << round;
+    ASSERT_EQ(messages.size(), static_cast<std::size_t>(kRuns * kLinesPerRun)) << "round " << round;
+  }
 }

@@ -4,6 +4,8 @@
 #include <new>
 
 #include "export/balance/text_pieces.h"
+#include "support/files.h"
+#include "support/platform.h"
 
 namespace sstrxv {
 namespace {
@@ -142,9 +144,9 @@ PremiumResult parsePraemien(std::string_view bytes) noexcept {
 
 PremiumResult readPraemien(std::string_view path) noexcept {
   try {
-    std::filebuf file;
-    if (!openTextFile(file, path)) return PremiumResult{};
-    return parse(file);
+    const auto bytes = platform::readRegularFile(platform::nativePath(path));
+    if (!bytes) return PremiumResult{};
+    return parsePraemien(*bytes);
   } catch (const std::bad_alloc&) {
     PremiumResult result;
     result.status = PremiumStatus::kNoMemory;

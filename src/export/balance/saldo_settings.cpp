@@ -4,6 +4,8 @@
 
 #include "export/balance/number_text.h"
 #include "export/balance/text_pieces.h"
+#include "support/files.h"
+#include "support/platform.h"
 #include "support/text.h"
 
 namespace sstrxv {
@@ -92,9 +94,10 @@ SaldoSettings parseSaldoSettings(std::string_view bytes) noexcept {
 SaldoSettingsResult readSaldoSettings(std::string_view path) noexcept {
   SaldoSettingsResult result;
   try {
-    std::filebuf file;
-    if (!openTextFile(file, path)) return result;
-    result.settings = parse(file);
+    const auto bytes = platform::readRegularFile(platform::nativePath(path));
+    if (!bytes) return result;
+    ByteSource source(*bytes);
+    result.settings = parse(source);
     result.status = SaldoSettingsStatus::kRead;
   } catch (const std::exception&) {
     result = SaldoSettingsResult{};  // unreadable: not configured

@@ -1,10 +1,5 @@
 #include "export/balance/text_pieces.h"
 
-#include <filesystem>
-#include <system_error>
-
-#include "support/platform.h"
-
 namespace sstrxv {
 
 bool TextPieces::next(std::string& piece) {
@@ -18,13 +13,6 @@ bool TextPieces::next(std::string& piece) {
     if (c == '\n') break;
   }
   return !piece.empty();
-}
-
-bool openTextFile(std::filebuf& file, std::string_view path) {
-  const std::string native = platform::nativePath(path);
-  std::error_code error;
-  if (std::filesystem::is_directory(native, error)) return false;
-  return file.open(native, std::ios::in | std::ios::binary) != nullptr;
 }
 
 }  // namespace sstrxv

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstddef>
-#include <fstream>
 #include <streambuf>
 #include <string>
 #include <string_view>
@@ -39,10 +38,5 @@ class ByteSource : public std::streambuf {
     setg(begin, begin, begin + bytes.size());
   }
 };
-
-// Opens a text file of the working directory, given with backslash
-// separators, for reading; false when it is missing, cannot be opened or is
-// a directory.
-[[nodiscard]] bool openTextFile(std::filebuf& file, std::string_view path);
 
 }  // namespace sstrxv

@@ -183,13 +183,14 @@ class IdnFailureTest : public IdnTest {
 
 }  // namespace
 
-TEST_F(IdnFailureTest, MissingPersonnelMasterFailsEveryAttemptAndKeepsEarlierTenants) {
+TEST_F(IdnFailureTest, MissingPersonnelMasterFailsEveryAttemptAndKeepsThePreviousFile) {
   setRelease("05.40");
   db.exec("DROP TABLE T2.PERSONALSTAMM");
+  writeFile(path, "yesterday's file\r\n");
   const char* argv[] = {"SSTRXV", path.c_str(), "IDN"};
   EXPECT_EQ(sstrxv::runProgram(3, argv), 99);
   EXPECT_EQ(attemptPauses, 4);
-  EXPECT_EQ(readFile(path), idnLine({"A1", today(-1), "", "P1", "Anna", "0", "", ""}));
+  EXPECT_EQ(readFile(path), "yesterday's file\r\n");  // not the first tenant's lines alone
   const auto log = layout.logMessages();
   EXPECT_EQ(std::count(log.begin(), log.end(), "Fehler in Fkt. SQLReadKst(). RC: 1146"), 5);
   EXPECT_EQ(std::count(log.begin(), log.end(), "Import " + path + " fehlgeschlagen."), 5);
