@@ -246,11 +246,11 @@ TEST_F(FrameTest, FailedAttemptKeepsThePreviousFile) {
   const auto nothing = [](TestDatabase&) {};
   const Case cases[] = {
       {"a tenant without table after the first", WRITER_DB_ERROR,
-       [](TestDatabase& db) { db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('L2', 'M2', 'T2', 0)"); },
-       [](TestDatabase& db) { db.exec("DELETE FROM MVSYSTEM.MVS112MND WHERE MNDSCH = 'T2'"); }, RLIM_INFINITY},
+       [](TestDatabase& database) { database.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('L2', 'M2', 'T2', 0)"); },
+       [](TestDatabase& database) { database.exec("DELETE FROM MVSYSTEM.MVS112MND WHERE MNDSCH = 'T2'"); }, RLIM_INFINITY},
       {"no tenant table", WRITER_DB_ERROR,
-       [](TestDatabase& db) { db.exec("ALTER TABLE MVSYSTEM.MVS112MND RENAME TO MVSYSTEM.MVS112MND_AWAY"); },
-       [](TestDatabase& db) { db.exec("ALTER TABLE MVSYSTEM.MVS112MND_AWAY RENAME TO MVSYSTEM.MVS112MND"); },
+       [](TestDatabase& database) { database.exec("ALTER TABLE MVSYSTEM.MVS112MND RENAME TO MVSYSTEM.MVS112MND_AWAY"); },
+       [](TestDatabase& database) { database.exec("ALTER TABLE MVSYSTEM.MVS112MND_AWAY RENAME TO MVSYSTEM.MVS112MND"); },
        RLIM_INFINITY},
       {"a full disk", WRITER_FILE_ERROR, nothing, nothing, 32 * 1024},
   };

@@ -112,17 +112,17 @@ TEST_F(LogTest, NoWriteThroughALinkOrIntoAFifoAtTheLogPath) {
   const fs::path target = dir / "owned-by-root";
   struct Case {
     const char* name;
-    void (*plant)(const fs::path& log, const fs::path& target);
+    void (*plant)(const fs::path& log, const fs::path& victim);
   };
   const Case cases[] = {
       {"a link planted by another user",
-       [](const fs::path& log, const fs::path& target) {
-         fs::create_symlink(target, log);
+       [](const fs::path& log, const fs::path& victim) {
+         fs::create_symlink(victim, log);
          if (::geteuid() == 0) {
            ASSERT_EQ(::lchown(log.c_str(), 65534, 65534), 0);  // nobody
          }
        }},
-      {"a second name of the file", [](const fs::path& log, const fs::path& target) { fs::create_hard_link(target, log); }},
+      {"a second name of the file", [](const fs::path& log, const fs::path& victim) { fs::create_hard_link(victim, log); }},
       {"a FIFO nobody reads", [](const fs::path& log, const fs::path&) { ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0); }},
   };
   for (const Case& c : cases) {
