@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "db/runtime.h"
@@ -122,7 +123,16 @@ class RememberedStatements {
   // Replays the statement's remembered rows, or sends it, keeps its rows
   // and replays them. Returns the statement's RC when it fails.
   [[nodiscard]] RC open(DbSession& session, std::string statement, Replay& replay) noexcept;
-  [[nodiscard]] std::size_t statementsSent() const noexcept { return ranges_.size(); }
+  // As readSingleRow, from the remembered rows.
+  template <typename CopyRow>
+  [[nodiscard]] RC readFirstRow(DbSession& session, std::string statement, CopyRow&& copy) noexcept {
+    Replay replay;
+    if (const RC executed = open(session, std::move(statement), replay); executed != RC_OK) return executed;
+    Row row;
+    const RC fetched = replay.fetch(row);
+    if (fetched == RC_OK) copy(row);
+    return fetched;
+  }
   void clear() noexcept;
 
  private:
