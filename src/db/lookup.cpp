@@ -85,7 +85,9 @@ void LookupTable::load(DbSession& session, std::string statement) noexcept {
     while ((fetched = dbFetch(cursor, row)) == RC_OK) {
       const Value key = row[0];
       if (!key) continue;  // a NULL key is never looked up
-      Entry& entry = entries_[std::string(key.view())];
+      auto found = entries_.find(key.view());
+      if (found == entries_.end()) found = entries_.emplace(std::string(key.view()), Entry{}).first;
+      Entry& entry = found->second;
       if (!row[1]) continue;  // the key is there, the server matched no row
       if (++entry.candidates == 1) entry.row = rows_.add(row, 2, row.size() - 2);
     }
@@ -101,7 +103,7 @@ void LookupTable::load(DbSession& session, std::string statement) noexcept {
 
 LookupAnswer LookupTable::find(std::string_view key, Row& row) noexcept {
   if (!usable_ || !isSetKey(key)) return LookupAnswer::kAskServer;
-  const auto found = entries_.find(std::string(key));
+  const auto found = entries_.find(key);
   // A key the set statement did not list (another spelling of a key it
   // merged, or a row it did not see) is asked, never taken for "no row".
   if (found == entries_.end()) return LookupAnswer::kAskServer;

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -67,6 +68,15 @@ inline constexpr std::size_t kLongestSetKey = 256;
 // 0x7E would be converted from the connection's character set).
 [[nodiscard]] bool isSetKey(std::string_view key) noexcept;
 
+// Hashes texts so that a std::string_view finds a std::string key without
+// a copy.
+struct TextHash {
+  using is_transparent = void;
+  [[nodiscard]] std::size_t operator()(std::string_view text) const noexcept {
+    return std::hash<std::string_view>{}(text);
+  }
+};
+
 class LookupTable {
  public:
   // Sends the set statement. Its column 0 is the key as the main statement
@@ -89,7 +99,7 @@ class LookupTable {
   };
   bool loaded_ = false;
   bool usable_ = false;
-  std::unordered_map<std::string, Entry> entries_;
+  std::unordered_map<std::string, Entry, TextHash, std::equal_to<>> entries_;
   StoredRows rows_;
   StoredRows::Buffer buffer_;
 };
