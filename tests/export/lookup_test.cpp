@@ -66,6 +66,11 @@ class RandomRows {
     return often() ? std::to_string(below(2000) - 500) + "." + std::to_string(below(100)) : "NULL";
   }
   std::string integer(int n) { return often() ? std::to_string(below(n)) : "NULL"; }
+  // NULL, empty, or a text with trailing blanks.
+  std::string text() {
+    static const char* const texts[] = {"NULL", "''", "'K1  '", "'K2'", "' '"};
+    return texts[below(5)];
+  }
   std::string day() {
     static const char* const days[] = {"CURDATE()", "CURDATE() - INTERVAL 1 DAY", "CURDATE() - INTERVAL 2 DAY",
                                        "CURDATE() - INTERVAL 9 DAY", "CURDATE() + INTERVAL 1 DAY"};
@@ -84,7 +89,7 @@ class RandomRows {
       const std::string pnr = literal(person);
       for (int i = below(4); i > 0; --i) {
         insert("Mvs310Bsv", pnr + ", " + integer(3));
-        insert("PERSONALSTAMM", pnr + ", " + (often() ? "'K" + integer(9) + "  '" : "NULL") + ", " + integer(9));
+        insert("PERSONALSTAMM", pnr + ", " + text() + ", " + text());
         insert("mvs332urv", pnr + ", YEAR(NOW()) - " + std::to_string(below(2)) + ", " + number() + ", " +
                                 number() + ", " + number());
         insert("mvs332utg", pnr + ", " + day() + ", " + number() + ", " + number() + ", " + number());
@@ -301,6 +306,37 @@ TEST_F(LookupTest, KeysTheSetStatementsCannotAnswerGoPerRow) {
     if (baseline < 0) baseline = set.statements;
     EXPECT_EQ(set.statements, baseline + c.perRowStatements);
   }
+}
+
+// The badges' personnel numbers in utf8mb4 with a binary collation: a
+// lookup key column of the same collation is joined, and its non-ASCII key
+// is asked per row (the quoted key reaches the server as latin1); a latin1
+// key column compares otherwise than the join would, so all of its keys
+// are asked per row.
+TEST_F(LookupTest, Utf8mb4KeyColumns) {
+  const std::string mueller = "_utf8mb4 X'4DC3BC6C6C6572'";
+  // The system table keeps its column as the other tests know it.
+  struct Restore {
+    TestDatabase& db;
+    ~Restore() {
+      db.exec("ALTER TABLE MVSYSTEM.MVS301ASW MODIFY ASWPNR VARCHAR(100) CHARACTER SET latin1 "
+              "COLLATE latin1_swedish_ci NULL");
+    }
+  } restore{db};
+  addTenant(1);
+  db.exec("ALTER TABLE MVSYSTEM.MVS301ASW MODIFY ASWPNR VARCHAR(100) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin;"
+          "ALTER TABLE T1.Mvs310Bsv MODIFY BSVPNR VARCHAR(100) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin");
+  addBadges(1, {"P01", "p01", "P02"});
+  db.exec("INSERT INTO MVSYSTEM.MVS301ASW (ASWNUM, ASWGVO, ASWPNR, ASWLIZ, ASWMND) VALUES ('B-U', NOW() - INTERVAL 1 DAY, " +
+          mueller + ", 'L1', 'M1'); INSERT INTO MVSYSTEM.MVS113AWV VALUES ('B-U', 'STO', NULL);" +
+          "INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) VALUES (" + mueller + ", 'Name');" +
+          "INSERT INTO T1.Mvs310Bsv VALUES ('P01', 1), ('P02', 2), (" + mueller + ", 2);" +
+          "INSERT INTO T1.PERSONALSTAMM VALUES ('P01', 'K1', '1'), ('P02', 'K2', '2'), (_latin1 X'4DFC6C6C6572', 'KU', 'U')");
+  const Outcome perRow = run(writeIdnFile, true, 5.9);
+  const Outcome set = bothWays(writeIdnFile, 5.9);
+  // Of the 2 x 4 per-badge statements, the set path sends the BsvMap of
+  // Mueller and the four cost-centre lookups, besides its two set statements.
+  EXPECT_EQ(set.statements, perRow.statements - 8 + 5 + 2);
 }
 
 }  // namespace
