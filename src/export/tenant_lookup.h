@@ -13,10 +13,20 @@
 
 namespace sstrxv {
 
-// The tenant's personnel numbers as the badge statements read them: every
-// ASWPNR of the tenant's badges, each once. A set statement joins its
-// lookup table against it (alias "k", column ASWPNR).
-[[nodiscard]] std::string tenantPersonKeys(const ExportContext& context);
+// The set statement of a per-person lookup: the tenant's personnel numbers
+// as the badge statements read them (every ASWPNR of the tenant's badges,
+// once: "k.ASWPNR"), the lookup table's key column ("t.<key>", NULL when
+// the server matched no row), then the columns, which name the table "t":
+//   SELECT k.ASWPNR, t.<key>, <columns> FROM <keys> k
+//   LEFT JOIN <schema>.<table> t ON t.<key> = k.ASWPNR<condition>
+[[nodiscard]] std::string personRowsSet(const ExportContext& context, const char* columns, const char* table,
+                                        const char* key, const char* condition = "");
+// The same for the person's row on the latest date for which "before"
+// holds, the maximum grouped by the key column as the per-row statement's
+// subquery compares it.
+[[nodiscard]] std::string latestPersonRowSet(const ExportContext& context, const char* columns, const char* table,
+                                             const char* key, const char* date, const char* before,
+                                             const char* condition = "");
 
 class TenantLookup {
  public:

@@ -30,55 +30,37 @@ constexpr unsigned kPersonnelColumn = 4;
 // True for the results the badge loop goes on after: a row, or none.
 bool readOk(RC rc) noexcept { return rc == RC_OK || rc == RC_NO_MORE_ROWS; }
 
-// The set statements of the five reads: the tenant's personnel numbers, the
-// read table's key, then the columns of the per-row statement. "The latest
-// row before today" is the person's row on the maximum date, grouped by
-// the key column as the per-row statement's subquery compares it.
+// The set statements of the five reads: the columns and conditions of the
+// per-row statements.
 std::string urvSet(const ExportContext& context) {
-  return formatText(
-      "SELECT k.ASWPNR, u.urvpnr, COALESCE(u.urvvjr, 0.0), COALESCE(u.urvgur, 0.0), COALESCE(u.urvgur, 0.0) - "
-      "COALESCE(u.urvvjr, 0.0) + COALESCE(u.urvvtg, 0.0) FROM %s LEFT JOIN %s.mvs332urv u ON u.urvpnr = k.ASWPNR "
-      "AND (cast(extract(year from sysdate()) as UNSIGNED)) = u.urvjhr",
-      tenantPersonKeys(context).c_str(), context.schema());
+  return personRowsSet(context,
+                       "COALESCE(t.urvvjr, 0.0), COALESCE(t.urvgur, 0.0), COALESCE(t.urvgur, 0.0) - "
+                       "COALESCE(t.urvvjr, 0.0) + COALESCE(t.urvvtg, 0.0)",
+                       "mvs332urv", "urvpnr", " AND (cast(extract(year from sysdate()) as UNSIGNED)) = t.urvjhr");
 }
 std::string utgSet(const ExportContext& context) {
-  const char* schema = context.schema();
-  return formatText(
-      "SELECT k.ASWPNR, u.UTGPNR, u.utggut, u.utgvtg, u.utgrtg FROM %s LEFT JOIN (SELECT UTGPNR AS p, "
-      "max(utgdtm) AS d FROM %s.mvs332utg WHERE UTGDTM < sysdate() GROUP BY UTGPNR) m ON m.p = k.ASWPNR "
-      "LEFT JOIN %s.mvs332utg u ON u.UTGPNR = k.ASWPNR AND u.utgdtm = m.d",
-      tenantPersonKeys(context).c_str(), schema, schema);
+  return latestPersonRowSet(context, "t.utggut, t.utgvtg, t.utgrtg", "mvs332utg", "UTGPNR", "utgdtm",
+                            "UTGDTM < sysdate()");
 }
 std::string sfzSet(const ExportContext& context) {
-  return formatText(
-      "SELECT k.ASWPNR, s.SFZPNR, s.sfzans, s.sfzgen, s.sfzrst, s.sfzvpl, s.sfzant FROM %s LEFT JOIN "
-      "%s.mvs332sfz s ON date_format(s.sfzdtm, '%%Y%%m%%d') = date_format(date_add(sysdate(), interval -1 day), "
-      "'%%Y%%m%%d') AND s.SFZPNR = k.ASWPNR",
-      tenantPersonKeys(context).c_str(), context.schema());
+  return personRowsSet(context, "t.sfzans, t.sfzgen, t.sfzrst, t.sfzvpl, t.sfzant", "mvs332sfz", "SFZPNR",
+                       " AND date_format(t.sfzdtm, '%Y%m%d') = "
+                       "date_format(date_add(sysdate(), interval -1 day), '%Y%m%d')");
 }
 std::string sfvSet(const ExportContext& context) {
-  return formatText(
-      "SELECT k.ASWPNR, v.SFVPNR, v.sfvvtg FROM %s LEFT JOIN %s.mvs332sfv v ON v.SFVPNR = k.ASWPNR AND "
-      "v.SFVJHR = date_format(date_add(sysdate(), interval -1 day), '%%Y')",
-      tenantPersonKeys(context).c_str(), context.schema());
+  return personRowsSet(context, "t.sfvvtg", "mvs332sfv", "SFVPNR",
+                       " AND t.SFVJHR = date_format(date_add(sysdate(), interval -1 day), '%Y')");
 }
 std::string tgbSet(const ExportContext& context) {
-  const char* schema = context.schema();
-  return formatText(
-      "SELECT k.ASWPNR, t.tgbpnr, cast( Date_format(t.tgbdtm, '%%Y%%m%%d') as char), (t.tgbsa1 + t.tgbvt1), "
-      "(t.tgbsa2 + t.tgbvt2), (t.tgbsa3 + t.tgbvt3), (t.tgbsa4 + t.tgbvt4), (t.tgbsa5 + t.tgbvt5), "
-      "(t.tgbsa6 + t.tgbvt6), (t.tgbsa7 + t.tgbvt7) FROM %s LEFT JOIN (SELECT tgbpnr AS p, max(tgbdtm) AS d "
-      "FROM %s.mvs320tgb WHERE tgbDTM < current_date() AND tgbztr = 1 GROUP BY tgbpnr) m ON m.p = k.ASWPNR "
-      "LEFT JOIN %s.mvs320tgb t ON t.tgbztr = 1 AND t.tgbpnr = k.ASWPNR AND t.tgbdtm = m.d",
-      tenantPersonKeys(context).c_str(), schema, schema);
+  return latestPersonRowSet(context,
+                            "cast( Date_format(t.tgbdtm, '%Y%m%d') as char), (t.tgbsa1 + t.tgbvt1), "
+                            "(t.tgbsa2 + t.tgbvt2), (t.tgbsa3 + t.tgbvt3), (t.tgbsa4 + t.tgbvt4), "
+                            "(t.tgbsa5 + t.tgbvt5), (t.tgbsa6 + t.tgbvt6), (t.tgbsa7 + t.tgbvt7)",
+                            "mvs320tgb", "tgbpnr", "tgbdtm", "tgbDTM < current_date() AND tgbztr = 1",
+                            " AND t.tgbztr = 1");
 }
 std::string tagSet(const ExportContext& context) {
-  const char* schema = context.schema();
-  return formatText(
-      "SELECT k.ASWPNR, t.tagpnr, t.TagAkp FROM %s LEFT JOIN (SELECT tagpnr AS p, max(tagtag) AS d FROM "
-      "%s.mvs327tag WHERE tagtag < current_date() GROUP BY tagpnr) m ON m.p = k.ASWPNR LEFT JOIN %s.mvs327tag t "
-      "ON t.tagpnr = k.ASWPNR AND t.tagtag = m.d",
-      tenantPersonKeys(context).c_str(), schema, schema);
+  return latestPersonRowSet(context, "t.TagAkp", "mvs327tag", "tagpnr", "tagtag", "tagtag < current_date()");
 }
 
 class SaldoQuery final : public WriterQuery {

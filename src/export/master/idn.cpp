@@ -75,22 +75,15 @@ struct CostCentreLookups {
 constexpr CostCentreLookups kWholeFileLookups = {false, "SQLReadKst", "SQLReadKstKal", true};
 constexpr CostCentreLookups kSelectiveLookups = {true, "SQLReadKst(Kal)", "SQLReadKst(Kal)", false};
 
-// The set statements: the tenant's personnel numbers, the lookup table's
-// key, then the columns of the per-row statement.
+// The set statements: the columns of the per-row statements.
 std::string bsvMapSet(const ExportContext& context) {
-  return formatText("SELECT k.ASWPNR, b.BsvPnr, COALESCE(b.BsvMap, 0) FROM %s LEFT JOIN %s.Mvs310Bsv b "
-                    "ON b.BsvPnr = k.ASWPNR",
-                    tenantPersonKeys(context).c_str(), context.schema());
+  return personRowsSet(context, "COALESCE(t.BsvMap, 0)", "Mvs310Bsv", "BsvPnr");
 }
 std::string kstSet(const ExportContext& context) {
-  return formatText("SELECT k.ASWPNR, p.PSTPNRNUM, p.PstZuoKst FROM %s LEFT JOIN %s.PERSONALSTAMM p "
-                    "ON p.PSTPNRNUM = k.ASWPNR",
-                    tenantPersonKeys(context).c_str(), context.schema());
+  return personRowsSet(context, "t.PstZuoKst", "PERSONALSTAMM", "PSTPNRNUM");
 }
 std::string kstKalSet(const ExportContext& context) {
-  return formatText("SELECT k.ASWPNR, p.PSTPNRNUM, p.PstZuoKst, p.PstBsvKal FROM %s LEFT JOIN %s.PERSONALSTAMM p "
-                    "ON p.PSTPNRNUM = k.ASWPNR",
-                    tenantPersonKeys(context).c_str(), context.schema());
+  return personRowsSet(context, "t.PstZuoKst, t.PstBsvKal", "PERSONALSTAMM", "PSTPNRNUM");
 }
 
 class IdsQuery : public RecordQuery<24> {
