@@ -37,6 +37,9 @@ struct ExportContext {
   // The tenant being walked: set by the tenant loop while it runs (and by
   // selective creation for its writers), nullptr otherwise.
   const Tenant* tenant = nullptr;
+  // Every lookup sends its own statement per row instead of the set
+  // statements (the tests compare both ways).
+  bool perRowLookups = false;
 
   // A key value escaped for a place between single quotes.
   [[nodiscard]] std::string quoted(std::string_view value) const { return sqlValue(session, value); }

@@ -133,7 +133,10 @@ TEST_F(FaultTest, FileSizeLimitAndADirectoryAtThePathAreFailedWrites) {
 TEST_F(FaultTest, ConnectionDroppedMidExportIsReconnectedAndTheFileWrittenWhole) {
   constexpr int kBadges = 5000;
   // No product release: the BsvMap lookup inside the badge fetch is the
-  // only statement per badge, so the drop shows as a failed fetch.
+  // only statement per badge, so the drop shows as a failed fetch. Its key
+  // column has a collation that the badges' personnel numbers cannot be
+  // joined with, so every badge sends its own lookup and the export lasts
+  // long enough to be interrupted.
   db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('L1', 'M1', 'T1', 0);"
           "INSERT INTO MVSYSTEM.MVS301ASW (ASWNUM, ASWGVO, ASWPNR, ASWMND) "
           "SELECT CONCAT('A', seq), NOW() - INTERVAL 1 DAY, seq, 'M1' FROM MVSYSTEM.seq_1_to_5000;"
@@ -142,7 +145,8 @@ TEST_F(FaultTest, ConnectionDroppedMidExportIsReconnectedAndTheFileWrittenWhole)
           "CREATE INDEX IF NOT EXISTS awv_num ON MVSYSTEM.MVS113AWV (AWVNUM)");
   db.createTenantSchema("T1");
   db.exec("INSERT INTO T1.MVS300PNR (PNRNUM) SELECT seq FROM MVSYSTEM.seq_1_to_5000;"
-          "CREATE INDEX pnr_num ON T1.MVS300PNR (PNRNUM)");
+          "CREATE INDEX pnr_num ON T1.MVS300PNR (PNRNUM);"
+          "ALTER TABLE T1.Mvs310Bsv MODIFY BSVPNR VARCHAR(100) COLLATE latin1_general_cs");
   const std::string path = outPath("idstamm.imp");
 
   // A second session kills the program's connection once the first lines

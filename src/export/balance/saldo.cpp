@@ -11,6 +11,7 @@
 #include "export/balance/saldo_record.h"
 #include "export/balance/saldo_settings.h"
 #include "export/frame.h"
+#include "export/tenant_lookup.h"
 
 namespace sstrxv {
 
@@ -28,6 +29,39 @@ constexpr unsigned kPersonnelColumn = 4;
 
 // True for the results the badge loop goes on after: a row, or none.
 bool readOk(RC rc) noexcept { return rc == RC_OK || rc == RC_NO_MORE_ROWS; }
+
+// The set statements of the five reads: the columns and conditions of the
+// per-row statements.
+std::string urvSet(const ExportContext& context) {
+  return personRowsSet(context,
+                       "COALESCE(t.urvvjr, 0.0), COALESCE(t.urvgur, 0.0), COALESCE(t.urvgur, 0.0) - "
+                       "COALESCE(t.urvvjr, 0.0) + COALESCE(t.urvvtg, 0.0)",
+                       "mvs332urv", "urvpnr", " AND (cast(extract(year from sysdate()) as UNSIGNED)) = t.urvjhr");
+}
+std::string utgSet(const ExportContext& context) {
+  return latestPersonRowSet(context, "t.utggut, t.utgvtg, t.utgrtg", "mvs332utg", "UTGPNR", "utgdtm",
+                            "UTGDTM < sysdate()");
+}
+std::string sfzSet(const ExportContext& context) {
+  return personRowsSet(context, "t.sfzans, t.sfzgen, t.sfzrst, t.sfzvpl, t.sfzant", "mvs332sfz", "SFZPNR",
+                       " AND date_format(t.sfzdtm, '%Y%m%d') = "
+                       "date_format(date_add(sysdate(), interval -1 day), '%Y%m%d')");
+}
+std::string sfvSet(const ExportContext& context) {
+  return personRowsSet(context, "t.sfvvtg", "mvs332sfv", "SFVPNR",
+                       " AND t.SFVJHR = date_format(date_add(sysdate(), interval -1 day), '%Y')");
+}
+std::string tgbSet(const ExportContext& context) {
+  return latestPersonRowSet(context,
+                            "cast( Date_format(t.tgbdtm, '%Y%m%d') as char), (t.tgbsa1 + t.tgbvt1), "
+                            "(t.tgbsa2 + t.tgbvt2), (t.tgbsa3 + t.tgbvt3), (t.tgbsa4 + t.tgbvt4), "
+                            "(t.tgbsa5 + t.tgbvt5), (t.tgbsa6 + t.tgbvt6), (t.tgbsa7 + t.tgbvt7)",
+                            "mvs320tgb", "tgbpnr", "tgbdtm", "tgbDTM < current_date() AND tgbztr = 1",
+                            " AND t.tgbztr = 1");
+}
+std::string tagSet(const ExportContext& context) {
+  return latestPersonRowSet(context, "t.TagAkp", "mvs327tag", "tagpnr", "tagtag", "tagtag < current_date()");
+}
 
 class SaldoQuery final : public WriterQuery {
  public:
@@ -51,7 +85,10 @@ class SaldoQuery final : public WriterQuery {
     }
     premium_ = std::move(read.table);
   }
-  void endTenant(ExportContext&) noexcept override { premium_ = PremiumTable{}; }
+  void endTenant(ExportContext&) noexcept override {
+    premium_ = PremiumTable{};
+    for (TenantLookup* lookup : {&urv_, &utg_, &sfz_, &sfv_, &tgb_, &tag_}) lookup->endTenant();
+  }
 
   RC open(ExportContext& context) noexcept override { return SQLOpenSald(context); }
   RC fetch(ExportContext&) noexcept override {
@@ -66,9 +103,8 @@ class SaldoQuery final : public WriterQuery {
   // badge loop before the badge's line is written.
   bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     values_ = SaldoValues{};
-    const std::string key = context.quoted(personnelNumber_);
     struct Read {
-      RC (SaldoQuery::*run)(ExportContext&, const std::string&);
+      RC (SaldoQuery::*run)(ExportContext&);
       const char* what;
     };
     static constexpr Read kReads[] = {{&SaldoQuery::SQLReadUrv, "Urlaubsvortraege"},
@@ -77,7 +113,7 @@ class SaldoQuery final : public WriterQuery {
                                       {&SaldoQuery::SQLReadTgb, "Saldenwerte"},
                                       {&SaldoQuery::SQLReadTag, "Ampelkonto"}};
     for (const Read& read : kReads) {
-      if (const RC rc = (this->*read.run)(context, key); !readOk(rc)) {
+      if (const RC rc = (this->*read.run)(context); !readOk(rc)) {
         logMessage("Fehler %s einlesen: Pnr: %s RC: %ld", read.what, personnelNumber_.c_str(), rc);
         return false;
       }
@@ -110,12 +146,14 @@ class SaldoQuery final : public WriterQuery {
   RC SQLCloseSald() noexcept { return dbCloseCursor(badgeCursor_); }
 
   // Vacation carry-over of the current year.
-  RC SQLReadUrv(ExportContext& context, const std::string& key) noexcept {
-    return readSingleRow(
-        context.session,
-        formatStatement(
-            " SELECT  COALESCE(urvvjr, 0.0), COALESCE(urvgur, 0.0),          COALESCE(urvgur, 0.0) - COALESCE(urvvjr, 0.0) + COALESCE(urvvtg, 0.0) FROM %s.mvs332urv  WHERE urvpnr = '%s'  AND (cast(extract(year from sysdate()) as UNSIGNED)) = urvjhr ",
-            context.schema(), key.c_str()),
+  RC SQLReadUrv(ExportContext& context) noexcept {
+    return urv_.read(
+        context, personnelNumber_,
+        [&] {
+          return formatStatement(
+              " SELECT  COALESCE(urvvjr, 0.0), COALESCE(urvgur, 0.0),          COALESCE(urvgur, 0.0) - COALESCE(urvvjr, 0.0) + COALESCE(urvvtg, 0.0) FROM %s.mvs332urv  WHERE urvpnr = '%s'  AND (cast(extract(year from sysdate()) as UNSIGNED)) = urvjhr ",
+              context.schema(), context.quoted(personnelNumber_).c_str());
+        },
         [this](const Row& row) {
           takeVacationFigure(row[0], values_.uvj, kW03);
           takeVacationFigure(row[1], values_.uan, kW08);
@@ -124,13 +162,16 @@ class SaldoQuery final : public WriterQuery {
   }
 
   // Vacation days of the latest date before now.
-  RC SQLReadUtg(ExportContext& context, const std::string& key) noexcept {
-    const char* schema = context.schema();
-    return readSingleRow(
-        context.session,
-        formatStatement(
-            " SELECT  utggut, utgvtg, utgrtg  FROM %s.mvs332utg  WHERE utgdtm = (SELECT max(utgdtm)  FROM %s.mvs332utg  WHERE UTGDTM < sysdate()  AND  UTGPNR= '%s') AND UTGPNR = '%s' ",
-            schema, schema, key.c_str(), key.c_str()),
+  RC SQLReadUtg(ExportContext& context) noexcept {
+    return utg_.read(
+        context, personnelNumber_,
+        [&] {
+          const char* schema = context.schema();
+          const std::string key = context.quoted(personnelNumber_);
+          return formatStatement(
+              " SELECT  utggut, utgvtg, utgrtg  FROM %s.mvs332utg  WHERE utgdtm = (SELECT max(utgdtm)  FROM %s.mvs332utg  WHERE UTGDTM < sysdate()  AND  UTGPNR= '%s') AND UTGPNR = '%s' ",
+              schema, schema, key.c_str(), key.c_str());
+        },
         [this](const Row& row) {
           takeVacationFigure(row[0], values_.uge, kW05);
           takeVacationFigure(row[1], values_.uvp, kW06);
@@ -140,12 +181,14 @@ class SaldoQuery final : public WriterQuery {
 
   // Yesterday's shift leave, then the shift-leave carry-over of yesterday's
   // year. They reach the line only through the flexible fields.
-  RC SQLReadSfz(ExportContext& context, const std::string& key) noexcept {
-    const RC day = readSingleRow(
-        context.session,
-        formatStatement(
-            " SELECT  sfzans, sfzgen, sfzrst, sfzvpl, sfzant  FROM %s.mvs332sfz  WHERE date_format(sfzdtm, '%%Y%%m%%d') =  date_format(date_add(sysdate(), interval -1 day), '%%Y%%m%%d')  AND SFZPNR = '%s' ",
-            context.schema(), key.c_str()),
+  RC SQLReadSfz(ExportContext& context) noexcept {
+    const RC day = sfz_.read(
+        context, personnelNumber_,
+        [&] {
+          return formatStatement(
+              " SELECT  sfzans, sfzgen, sfzrst, sfzvpl, sfzant  FROM %s.mvs332sfz  WHERE date_format(sfzdtm, '%%Y%%m%%d') =  date_format(date_add(sysdate(), interval -1 day), '%%Y%%m%%d')  AND SFZPNR = '%s' ",
+              context.schema(), context.quoted(personnelNumber_).c_str());
+        },
         [this](const Row& row) {
           takeNumber(row[0], values_.san);
           takeNumber(row[1], values_.sge);
@@ -154,23 +197,28 @@ class SaldoQuery final : public WriterQuery {
           takeNumber(row[4], values_.sat);
         });
     if (!readOk(day)) return day;
-    return readSingleRow(
-        context.session,
-        formatStatement(
-            " SELECT  sfvvtg  FROM %s.mvs332sfv  WHERE SFVPNR = '%s'  AND   SFVJHR = date_format(date_add(sysdate(), interval -1 day), '%%Y') ",
-            context.schema(), key.c_str()),
+    return sfv_.read(
+        context, personnelNumber_,
+        [&] {
+          return formatStatement(
+              " SELECT  sfvvtg  FROM %s.mvs332sfv  WHERE SFVPNR = '%s'  AND   SFVJHR = date_format(date_add(sysdate(), interval -1 day), '%%Y') ",
+              context.schema(), context.quoted(personnelNumber_).c_str());
+        },
         [this](const Row& row) { takeNumber(row[0], values_.svj); });
   }
 
   // Day balances (tgbztr = 1) of the latest date before today: the date,
   // SA1 to SA7, and the sums SA1 + SA2 and SA2 + SA3.
-  RC SQLReadTgb(ExportContext& context, const std::string& key) noexcept {
-    const char* schema = context.schema();
-    return readSingleRow(
-        context.session,
-        formatStatement(
-            " SELECT   cast( Date_format(tgbdtm, '%%Y%%m%%d') as char),  (tgbsa1 + tgbvt1), (tgbsa2 + tgbvt2),  (tgbsa3 + tgbvt3), (tgbsa4 + tgbvt4),  (tgbsa5 + tgbvt5), (tgbsa6 + tgbvt6),  (tgbsa7 + tgbvt7) FROM  %s.mvs320tgb  WHERE tgbztr = 1  AND tgbpnr = '%s'  AND tgbdtm = (SELECT max(tgbdtm)  FROM %s.mvs320tgb  WHERE tgbDTM < current_date()  AND tgbpnr = '%s'  AND tgbztr = 1)",
-            schema, key.c_str(), schema, key.c_str()),
+  RC SQLReadTgb(ExportContext& context) noexcept {
+    return tgb_.read(
+        context, personnelNumber_,
+        [&] {
+          const char* schema = context.schema();
+          const std::string key = context.quoted(personnelNumber_);
+          return formatStatement(
+              " SELECT   cast( Date_format(tgbdtm, '%%Y%%m%%d') as char),  (tgbsa1 + tgbvt1), (tgbsa2 + tgbvt2),  (tgbsa3 + tgbvt3), (tgbsa4 + tgbvt4),  (tgbsa5 + tgbvt5), (tgbsa6 + tgbvt6),  (tgbsa7 + tgbvt7) FROM  %s.mvs320tgb  WHERE tgbztr = 1  AND tgbpnr = '%s'  AND tgbdtm = (SELECT max(tgbdtm)  FROM %s.mvs320tgb  WHERE tgbDTM < current_date()  AND tgbpnr = '%s'  AND tgbztr = 1)",
+              schema, key.c_str(), schema, key.c_str());
+        },
         [this](const Row& row) {
           if (const Value date = row[0]) {
             values_.balanceDate.assign(date.view());
@@ -189,13 +237,16 @@ class SaldoQuery final : public WriterQuery {
   }
 
   // The traffic-light account value of the latest day before today.
-  RC SQLReadTag(ExportContext& context, const std::string& key) noexcept {
-    const char* schema = context.schema();
-    return readSingleRow(
-        context.session,
-        formatStatement(
-            " SELECT   TagAkp  FROM  %s.mvs327tag  WHERE tagpnr = '%s'   AND tagtag = (SELECT max(tagtag)  FROM %s.mvs327tag  WHERE tagpnr = '%s'  AND tagtag < current_date())",
-            schema, key.c_str(), schema, key.c_str()),
+  RC SQLReadTag(ExportContext& context) noexcept {
+    return tag_.read(
+        context, personnelNumber_,
+        [&] {
+          const char* schema = context.schema();
+          const std::string key = context.quoted(personnelNumber_);
+          return formatStatement(
+              " SELECT   TagAkp  FROM  %s.mvs327tag  WHERE tagpnr = '%s'   AND tagtag = (SELECT max(tagtag)  FROM %s.mvs327tag  WHERE tagpnr = '%s'  AND tagtag < current_date())",
+              schema, key.c_str(), schema, key.c_str());
+        },
         [this](const Row& row) {
           if (const Value value = row[0]) {
             values_.trafficLight = leadingInteger(value.view());
@@ -220,6 +271,12 @@ class SaldoQuery final : public WriterQuery {
   std::string personnelNumber_;  // as stored, whatever its length
   SaldoSettings settings_;
   PremiumTable premium_;
+  TenantLookup urv_{urvSet};
+  TenantLookup utg_{utgSet};
+  TenantLookup sfz_{sfzSet};
+  TenantLookup sfv_{sfvSet};
+  TenantLookup tgb_{tgbSet};
+  TenantLookup tag_{tagSet};
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "db/lookup.h"
 #include "export/frame.h"
 #include "export/master/master.h"
 
@@ -41,6 +42,8 @@ class FtgQuery final : public RecordQuery<8> {
 
   // SQLCloseFtg is the common close.
   RC open(ExportContext& context) noexcept override { return SQLOpenFtg(context); }
+  // The dictionary answers are remembered for one tenant.
+  void endTenant(ExportContext&) noexcept override { dictionary_.clear(); }
 
   // The tenant, then the day type's text in the terminal's language; the
   // day type's own text stays when the dictionary has none.
@@ -79,20 +82,23 @@ class FtgQuery final : public RecordQuery<8> {
   }
 
   // The dictionary text of a key, field name and language; the text is
-  // received whole.
-  [[nodiscard]] static RC SQLReadDi2Txt(ExportContext& context, const std::string& key,
-                                       const char* fieldName, long language, std::string& text) noexcept {
-    return readSingleRow(
-        context.session,
+  // received whole. The same few keys come again and again: each distinct
+  // statement is sent once per tenant and its rows are replayed.
+  [[nodiscard]] RC SQLReadDi2Txt(ExportContext& context, const std::string& key, const char* fieldName,
+                                 long language, std::string& text) noexcept {
+    std::string statement =
         formatStatement("SELECT DI2TXT FROM  %s.MVS122DI2 WHERE DI2KEY = '%s' AND   DI2FNA = '%s' AND   DI2SPR = %ld",
-                        context.schema(), context.quoted(key).c_str(), fieldName, language),
-        [&text](const Row& row) {
-          if (row[0]) text.assign(row[0].view());
-        });
+                        context.schema(), context.quoted(key).c_str(), fieldName, language);
+    const auto copy = [&text](const Row& row) {
+      if (row[0]) text.assign(row[0].view());
+    };
+    if (context.perRowLookups) return readSingleRow(context.session, std::move(statement), copy);
+    return dictionary_.readFirstRow(context.session, std::move(statement), copy);
   }
 
   BoundedText dayType_{kDayTypeCapacity};  // KA2TTP, key of the dictionary lookup
   long language_ = 0;                      // TRMSPR; 0 when NULL
+  RememberedStatements dictionary_;
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "export/frame.h"
 #include "export/master/master.h"
 #include "export/selective.h"
+#include "export/tenant_lookup.h"
 
 namespace sstrxv {
 namespace {
@@ -63,13 +64,27 @@ constexpr double kReleaseWithBsvKal = 5.9;
 // Which cost-centre lookup a product release asks for, and the name under
 // which its failure is reported. The whole-file writer reads no cost centre
 // below 5.4; the selective writer always reads one.
+// The whole-file writer answers its lookups from one set statement per
+// lookup and tenant; the selective writer asks per badge.
 struct CostCentreLookups {
   bool belowCostCentreRelease;  // read the cost centre also below 5.4
   const char* kstName;
   const char* kstKalName;
+  bool setStatements;
 };
-constexpr CostCentreLookups kWholeFileLookups = {false, "SQLReadKst", "SQLReadKstKal"};
-constexpr CostCentreLookups kSelectiveLookups = {true, "SQLReadKst(Kal)", "SQLReadKst(Kal)"};
+constexpr CostCentreLookups kWholeFileLookups = {false, "SQLReadKst", "SQLReadKstKal", true};
+constexpr CostCentreLookups kSelectiveLookups = {true, "SQLReadKst(Kal)", "SQLReadKst(Kal)", false};
+
+// The set statements: the columns of the per-row statements.
+std::string bsvMapSet(const ExportContext& context) {
+  return personRowsSet(context, "COALESCE(t.BsvMap, 0)", "Mvs310Bsv", "BsvPnr");
+}
+std::string kstSet(const ExportContext& context) {
+  return personRowsSet(context, "t.PstZuoKst", "PERSONALSTAMM", "PSTPNRNUM");
+}
+std::string kstKalSet(const ExportContext& context) {
+  return personRowsSet(context, "t.PstZuoKst, t.PstBsvKal", "PERSONALSTAMM", "PSTPNRNUM");
+}
 
 class IdsQuery : public RecordQuery<24> {
  public:
@@ -82,6 +97,11 @@ class IdsQuery : public RecordQuery<24> {
     return SQLFetchIDS(context);
   }
   void close() noexcept override { SQLCloseIDS(); }
+  void endTenant(ExportContext&) noexcept override {
+    bsvMap_.endTenant();
+    kst_.endTenant();
+    kstKal_.endTenant();
+  }
 
   // The cost-centre lookup of the product release, then the line. A failed
   // lookup stops the writer before the badge's line is written.
@@ -133,32 +153,44 @@ class IdsQuery : public RecordQuery<24> {
   RC SQLCloseIDS() noexcept { return dbCloseCursor(cursor_); }
 
   [[nodiscard]] RC SQLReadBsvMap(ExportContext& context) noexcept {
-    return readSingleRow(
-        context.session,
-        formatStatement("SELECT   COALESCE(BsvMap, 0)  FROM  %s.Mvs310Bsv  WHERE BsvPnr = '%s' ",
-                        context.schema(), context.quoted(personnelKey_).c_str()),
-        [this](const Row& row) {
-          if (row[0]) record_[kBsvMap].assign(formatText("%ld", leadingInteger(row[0].view())));
-        });
+    return read(context, bsvMap_,
+                [&] {
+                  return formatStatement("SELECT   COALESCE(BsvMap, 0)  FROM  %s.Mvs310Bsv  WHERE BsvPnr = '%s' ",
+                                         context.schema(), context.quoted(personnelKey_).c_str());
+                },
+                [this](const Row& row) {
+                  if (row[0]) record_[kBsvMap].assign(formatText("%ld", leadingInteger(row[0].view())));
+                });
   }
 
   [[nodiscard]] RC SQLReadKst(ExportContext& context) noexcept {
-    return readSingleRow(
-        context.session,
-        formatStatement("SELECT PstZuoKst FROM   %s.PERSONALSTAMM WHERE  PSTPNRNUM = '%s' ",
-                        context.schema(), context.quoted(personnelKey_).c_str()),
-        [this](const Row& row) { assignTrimmed(kCostCentre, row[0]); });
+    return read(context, kst_,
+                [&] {
+                  return formatStatement("SELECT PstZuoKst FROM   %s.PERSONALSTAMM WHERE  PSTPNRNUM = '%s' ",
+                                         context.schema(), context.quoted(personnelKey_).c_str());
+                },
+                [this](const Row& row) { assignTrimmed(kCostCentre, row[0]); });
   }
 
   [[nodiscard]] RC SQLReadKstKal(ExportContext& context) noexcept {
-    return readSingleRow(
-        context.session,
-        formatStatement("SELECT PstZuoKst, PstBsvKal FROM   %s.PERSONALSTAMM WHERE  PSTPNRNUM = '%s' ",
-                        context.schema(), context.quoted(personnelKey_).c_str()),
-        [this](const Row& row) {
-          assignTrimmed(kCostCentre, row[0]);
-          assignTrimmed(kBsvKal, row[1]);
-        });
+    return read(context, kstKal_,
+                [&] {
+                  return formatStatement(
+                      "SELECT PstZuoKst, PstBsvKal FROM   %s.PERSONALSTAMM WHERE  PSTPNRNUM = '%s' ",
+                      context.schema(), context.quoted(personnelKey_).c_str());
+                },
+                [this](const Row& row) {
+                  assignTrimmed(kCostCentre, row[0]);
+                  assignTrimmed(kBsvKal, row[1]);
+                });
+  }
+
+  // A lookup of the holder's personnel number: from the tenant's set
+  // statement, or per badge (the selective writer always).
+  template <typename Statement, typename CopyRow>
+  RC read(ExportContext& context, TenantLookup& lookup, Statement&& statement, CopyRow&& copy) noexcept {
+    if (!lookups_.setStatements) return readSingleRow(context.session, statement(), copy);
+    return lookup.read(context, personnelKey_, statement, copy);
   }
 
   // Stores a non-NULL value without its trailing blanks and tabs.
@@ -170,6 +202,9 @@ class IdsQuery : public RecordQuery<24> {
 
   const CostCentreLookups& lookups_;
   std::string personnelKey_;  // the holder's personnel number as stored
+  TenantLookup bsvMap_{bsvMapSet};
+  TenantLookup kst_{kstSet};
+  TenantLookup kstKal_{kstKalSet};
 };
 
 // The badge lines of one badge number, from the selective badge cursor.

@@ -5,6 +5,7 @@
 // one control area into mgsst20p_upd.imp.
 #include <string>
 
+#include "db/lookup.h"
 #include "export/frame.h"
 #include "export/selective.h"
 #include "export/terminal/terminal.h"
@@ -36,7 +37,7 @@ class S20PQuery : public RowQuery {
  public:
   // The outer cursor is reported under its fetch's name, also when it
   // cannot be opened.
-  S20PQuery() : S20PQuery("SQLFetchS20P", "SQLFetchS20P", kWholeFileZoneOpen) {}
+  S20PQuery() : S20PQuery("SQLFetchS20P", "SQLFetchS20P", kWholeFileZoneOpen, true) {}
 
   RC open(ExportContext& context) noexcept override { return SQLOpenS20P(context); }
   RC fetch(ExportContext&) noexcept override { return SQLFetchS20P(); }
@@ -45,8 +46,14 @@ class S20PQuery : public RowQuery {
   bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override;
 
  protected:
-  S20PQuery(const char* openName, const char* fetchName, const ZoneOpenFailure& zoneOpenFailure)
-      : RowQuery(openName, fetchName), record_(k20pFormat), zoneOpenFailure_(zoneOpenFailure) {}
+  // The whole-file writer remembers the windows of each zone statement
+  // for the run; the selective writer sends every one.
+  S20PQuery(const char* openName, const char* fetchName, const ZoneOpenFailure& zoneOpenFailure,
+            bool rememberWindows = false)
+      : RowQuery(openName, fetchName),
+        record_(k20pFormat),
+        zoneOpenFailure_(zoneOpenFailure),
+        rememberWindows_(rememberWindows) {}
   // The next (terminal, reader, weekday) of the outer cursor.
   RC nextRow(Row& row) noexcept override { return dbFetch(dayCursor_, row); }
 
@@ -59,7 +66,10 @@ class S20PQuery : public RowQuery {
   RC SQLCloseS20PTagesPlan() noexcept { return dbCloseCursor(zoneCursor_); }
   RC SQLOpenS20PUhrZeit(ExportContext& context) noexcept;
   RC SQLFetchS20PUhrZeit() noexcept;
-  RC SQLCloseS20PUhrZeit() noexcept { return dbCloseCursor(windowCursor_); }
+  RC SQLCloseS20PUhrZeit() noexcept {
+    windowReplay_.close();
+    return dbCloseCursor(windowCursor_);
+  }
 
   bool writeZones(ExportContext& context, InterfaceFile& file) noexcept;
   bool writeWindows(InterfaceFile& file) noexcept;
@@ -69,6 +79,12 @@ class S20PQuery : public RowQuery {
   Cursor windowCursor_;
   Record<6> record_;
   const ZoneOpenFailure& zoneOpenFailure_;
+  // The same few window statements come for reader after reader: each is
+  // sent once and its rows are replayed in the order the server gave them.
+  const bool rememberWindows_;
+  bool replaying_ = false;
+  RememberedStatements windows_;
+  RememberedStatements::Replay windowReplay_;
   // The keys of the inner statements, whole as the server delivered them:
   // the record's fields are cut to their widths for the line, and a cut key
   // would select another terminal's or zone's rows.
@@ -140,19 +156,21 @@ RC S20PQuery::SQLFetchS20PTagesPlan() noexcept {
 }
 
 RC S20PQuery::SQLOpenS20PUhrZeit(ExportContext& context) noexcept {
-  return openCursor(
-      context.session, windowCursor_,
+  std::string statement = formatStatement(
       " SELECT  lpad((ZUZVON DIV 60) * 100 + MOD(ZUZVON, 60), 4, '0') AS Offen_Von,  lpad((ZUZBIS "
       "DIV 60) * 100 + MOD(ZUZBIS, 60), 4, '0') AS Offen_Bis  FROM MVSYSTEM.MVS402ZUZ  "
       "WHERE ZUZNUM = '%s'",
       context.quoted(zone_).c_str());
+  replaying_ = rememberWindows_ && !context.perRowLookups;
+  if (replaying_) return windows_.open(context.session, std::move(statement), windowReplay_);
+  return dbExecute(context.session, windowCursor_, std::move(statement));
 }
 
 RC S20PQuery::SQLFetchS20PUhrZeit() noexcept {
   record_[kOpenFrom].clear();
   record_[kOpenTo].clear();
   Row row;
-  const RC rc = dbFetch(windowCursor_, row);
+  const RC rc = replaying_ ? windowReplay_.fetch(row) : dbFetch(windowCursor_, row);
   if (rc == RC_OK) record_.copyColumns(row, ColumnFields<2>{kOpenFrom, kOpenTo});
   return rc;
 }

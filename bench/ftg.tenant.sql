@@ -1,0 +1,7 @@
+-- FTG, per tenant: four holiday day types, 70 holidays, dictionary texts.
+USE BENCH@T@;
+INSERT INTO MVS132TT2 (TT2NUM, TT2TXT, TT2KRT, TT2FTG) SELECT seq, CONCAT('Feiertag ', seq), 'F', 1 FROM MVSYSTEM.seq_1_to_4;
+INSERT INTO MVS133KA2 (KA2NUM, KA2DTM, KA2TTP) SELECT 1, CURDATE() + INTERVAL seq DAY, seq MOD 4 + 1 FROM MVSYSTEM.seq_1_to_70;
+INSERT INTO MVS122DI2 (DI2KEY, DI2FNA, DI2SPR, DI2TXT)
+SELECT CONCAT(t.seq, '#'), 'TT2TXT', l.seq, CONCAT('Holiday ', t.seq, '/', l.seq) FROM MVSYSTEM.seq_1_to_4 t, MVSYSTEM.seq_0_to_1 l;
+CREATE INDEX di2_key ON MVS122DI2 (DI2KEY);

@@ -1,0 +1,171 @@
+#include "db/lookup.h"
+
+#include <mysql.h>
+
+#include <new>
+
+namespace sstrxv {
+namespace {
+
+bool isStringType(enum_field_types type) noexcept {
+  switch (type) {
+    case MYSQL_TYPE_VARCHAR:
+    case MYSQL_TYPE_VAR_STRING:
+    case MYSQL_TYPE_STRING:
+    case MYSQL_TYPE_TINY_BLOB:
+    case MYSQL_TYPE_MEDIUM_BLOB:
+    case MYSQL_TYPE_LONG_BLOB:
+    case MYSQL_TYPE_BLOB:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The two key columns of a set statement compare as the per-row statement
+// compares its quoted key with the lookup table's column: both strings of
+// one collation, so that neither side is converted and the lookup
+// column's collation decides.
+bool keysCompareAsPerRow(st_mysql_res* result) noexcept {
+  if (mysql_num_fields(result) < 2) return false;
+  const MYSQL_FIELD* key = mysql_fetch_field_direct(result, 0);
+  const MYSQL_FIELD* lookupKey = mysql_fetch_field_direct(result, 1);
+  return key != nullptr && lookupKey != nullptr && isStringType(key->type) &&
+         isStringType(lookupKey->type) && key->charsetnr == lookupKey->charsetnr;
+}
+
+}  // namespace
+
+std::size_t StoredRows::add(const Row& row, unsigned first, unsigned count) {
+  starts_.push_back({cells_.size(), count});
+  for (unsigned column = first; column < first + count; ++column) {
+    const Value value = row[column];
+    cells_.push_back({bytes_.size(), static_cast<unsigned long>(value.view().size()), value.isNull()});
+    bytes_.append(value.view());
+  }
+  return starts_.size() - 1;
+}
+
+Row StoredRows::row(std::size_t index, Buffer& buffer) noexcept {
+  const Start start = starts_[index];
+  buffer.values.resize(start.count);
+  buffer.lengths.resize(start.count);
+  for (unsigned column = 0; column < start.count; ++column) {
+    const Cell& cell = cells_[start.cell + column];
+    buffer.values[column] = cell.null ? nullptr : bytes_.data() + cell.offset;
+    buffer.lengths[column] = cell.length;
+  }
+  return Row(buffer.values.data(), buffer.lengths.data(), start.count);
+}
+
+void StoredRows::clear() noexcept {
+  bytes_.clear();
+  bytes_.shrink_to_fit();
+  cells_ = {};
+  starts_ = {};
+}
+
+bool isSetKey(std::string_view key) noexcept {
+  if (key.size() > kLongestSetKey) return false;
+  for (const char c : key) {
+    if (c < 0x20 || c > 0x7E) return false;
+  }
+  return true;
+}
+
+void LookupTable::load(DbSession& session, std::string statement) noexcept {
+  clear();
+  loaded_ = true;
+  Cursor cursor;
+  if (dbExecute(session, cursor, std::move(statement)) != RC_OK || !cursor.resultSet) return;
+  if (!keysCompareAsPerRow(cursor.resultSet.get())) return;
+  try {
+    Row row;
+    RC fetched = RC_OK;
+    while ((fetched = dbFetch(cursor, row)) == RC_OK) {
+      const Value key = row[0];
+      if (!key) continue;  // a NULL key is never looked up
+      auto found = entries_.find(key.view());
+      if (found == entries_.end()) found = entries_.emplace(std::string(key.view()), Entry{}).first;
+      Entry& entry = found->second;
+      if (!row[1]) continue;  // the key is there, the server matched no row
+      if (++entry.candidates == 1) entry.row = rows_.add(row, 2, row.size() - 2);
+    }
+    usable_ = fetched == RC_NO_MORE_ROWS;
+  } catch (const std::bad_alloc&) {
+    usable_ = false;
+  }
+  if (!usable_) {
+    clear();
+    loaded_ = true;  // not sent again for this tenant
+  }
+}
+
+LookupAnswer LookupTable::find(std::string_view key, Row& row) noexcept {
+  if (!usable_ || !isSetKey(key)) return LookupAnswer::kAskServer;
+  const auto found = entries_.find(key);
+  // A key the set statement did not list (another spelling of a key it
+  // merged, or a row it did not see) is asked, never taken for "no row".
+  if (found == entries_.end()) return LookupAnswer::kAskServer;
+  const Entry& entry = found->second;
+  if (entry.candidates == 0) return LookupAnswer::kNoRow;
+  // Several candidates: only the per-row statement knows which one the
+  // server delivers first.
+  if (entry.candidates > 1) return LookupAnswer::kAskServer;
+  row = rows_.row(entry.row, buffer_);
+  return LookupAnswer::kRow;
+}
+
+void LookupTable::clear() noexcept {
+  loaded_ = false;
+  usable_ = false;
+  entries_ = {};
+  rows_.clear();
+}
+
+RC RememberedStatements::Replay::fetch(Row& row) noexcept {
+  if (owner_ == nullptr) return RC_FAILED;
+  if (next_ >= range_.end) return range_.last;
+  row = owner_->rows_.row(next_++, buffer_);
+  return RC_OK;
+}
+
+void RememberedStatements::Replay::set(RememberedStatements* owner, const Range& range) noexcept {
+  owner_ = owner;
+  range_ = range;
+  next_ = range.first;
+}
+
+RC RememberedStatements::open(DbSession& session, std::string statement, Replay& replay) noexcept {
+  replay.owner_ = nullptr;
+  try {
+    auto found = ranges_.find(statement);
+    if (found == ranges_.end()) {
+      Cursor cursor;
+      if (const RC executed = dbExecute(session, cursor, statement); executed != RC_OK) return executed;
+      const std::size_t first = rows_.size();
+      Row row;
+      RC fetched = RC_OK;
+      while ((fetched = dbFetch(cursor, row)) == RC_OK) rows_.add(row, 0, row.size());
+      const Range range{first, rows_.size(), fetched};
+      // Rows that ended in a fetch failure are replayed once, with the
+      // failure after them, and not remembered.
+      if (fetched != RC_NO_MORE_ROWS) {
+        replay.set(this, range);
+        return RC_OK;
+      }
+      found = ranges_.emplace(std::move(statement), range).first;
+    }
+    replay.set(this, found->second);
+    return RC_OK;
+  } catch (const std::bad_alloc&) {
+    return RC_FAILED;
+  }
+}
+
+void RememberedStatements::clear() noexcept {
+  ranges_ = {};
+  rows_.clear();
+}
+
+}  // namespace sstrxv
