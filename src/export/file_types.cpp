@@ -30,18 +30,29 @@ constexpr FileTypeEntry kFileTypes[] = {
     {"FCD", kStatus, writeFcdFile, &kFcdLayout, "FCD  f. Funktionscodes"},
 };
 
+// The families in the order of the format reference.
+constexpr FileFamily kReferenceOrder[] = {kMaster, kTerminal, kBalance, kStatus};
+
+constexpr std::size_t typesInReferenceOrder() {
+  std::size_t count = 0;
+  for (const FileFamily family : kReferenceOrder) {
+    for (const FileTypeEntry& entry : kFileTypes) count += entry.family == family ? 1 : 0;
+  }
+  return count;
+}
+static_assert(typesInReferenceOrder() == std::size(kFileTypes), "a family is missing from the reference order");
+
 // The layouts family by family, each family in table order.
 constexpr std::array<const FileLayout*, std::size(kFileTypes)> kReferenceLayouts = [] {
   std::array<const FileLayout*, std::size(kFileTypes)> layouts{};
   std::size_t next = 0;
-  for (const FileFamily family : {kMaster, kTerminal, kBalance, kStatus}) {
+  for (const FileFamily family : kReferenceOrder) {
     for (const FileTypeEntry& entry : kFileTypes) {
       if (entry.family == family) layouts[next++] = entry.layout;
     }
   }
   return layouts;
 }();
-static_assert(kReferenceLayouts.back() != nullptr, "a family is missing from the reference order");
 
 }  // namespace
 
