@@ -99,19 +99,26 @@ class S20PQuery : public RowQuery {
 
 std::string columnText(const Row& row, unsigned column) { return std::string(row[column].view()); }
 
+// The plan tables, and what both plan statements ask of them: a calendar
+// day of the seven days from today, and no terminal, zone, plan element or
+// window that is locked (4) or deleted (8). Kept as literals so that the
+// statements stay checked format literals.
+#define S20P_TABLES                                                                                    \
+  "FROM MVSYSTEM.MVS401ZLS, MVSYSTEM.MVS402ZKO, MVSYSTEM.MVS404ZBR, MVSYSTEM.MVS402ZUZ, "              \
+  "MVSYSTEM.MVS133KAL, MVSYSTEM.MVS133BAK  WHERE "
+#define S20P_NEXT_SEVEN_DAYS_ACTIVE                                                                    \
+  "   AND date_format(KALDTM,'%%y%%m%%d') >= date_format(SYSDATE(),'%%y%%m%%d')  AND KALDTM <= "        \
+  "DATE_ADD(SYSDATE(),INTERVAL + 6 day )  AND     KALDTM = BAKDTM  AND    ((ZLSSTA <> 4 AND ZLSSTA "  \
+  "<> 8) or ZLSSTA is null)  AND    ((ZKOSTA <> 4 AND ZKOSTA <> 8) or ZKOSTA is null)  AND    "       \
+  "((ZBRSTA <> 4 AND ZBRSTA <> 8) or ZBRSTA is null)  AND    ((ZUZSTA <> 4 AND ZUZSTA <> 8) or "      \
+  "ZUZSTA is null)"
+
 RC S20PQuery::SQLOpenS20P(ExportContext& context) noexcept {
-  return openCursor(
-      context.session, dayCursor_,
-      " SELECT DISTINCT  ZLSTRM AS Terminal, lpad(cast(ZLSLES as char),2,'0') AS Leser, "
-      "BAKWTG  AS TagNr FROM MVSYSTEM.MVS401ZLS, MVSYSTEM.MVS402ZKO, MVSYSTEM.MVS404ZBR, "
-      "MVSYSTEM.MVS402ZUZ, MVSYSTEM.MVS133KAL, MVSYSTEM.MVS133BAK  WHERE ZLSZKO =  ZKONUM "
-      " AND  ((ZLSTFR is not NULL AND ZLSTFR =  ZBRZBK) OR  (ZLSTFR is NULL     AND ZKOTFS "
-      "=  ZBRZBK))  AND  ZKOKAL = KALNUM   AND  ZBRZZZ = ZUZNUM   AND date_format(KALDTM,'%%y%%m%%d') "
-      ">= date_format(SYSDATE(),'%%y%%m%%d')  AND KALDTM <= DATE_ADD(SYSDATE(),INTERVAL "
-      "+ 6 day )  AND     KALDTM = BAKDTM  AND    ((ZLSSTA <> 4 AND ZLSSTA <> 8) or ZLSSTA "
-      "is null)  AND    ((ZKOSTA <> 4 AND ZKOSTA <> 8) or ZKOSTA is null)  AND    ((ZBRSTA "
-      "<> 4 AND ZBRSTA <> 8) or ZBRSTA is null)  AND    ((ZUZSTA <> 4 AND ZUZSTA <> 8) "
-      "or ZUZSTA is null) ORDER BY Terminal, Leser, TagNr ");
+  return openCursor(context.session, dayCursor_,
+                    " SELECT DISTINCT  ZLSTRM AS Terminal, lpad(cast(ZLSLES as char),2,'0') AS Leser, "
+                    "BAKWTG  AS TagNr " S20P_TABLES "ZLSZKO =  ZKONUM  AND  ((ZLSTFR is not NULL AND ZLSTFR =  "
+                    "ZBRZBK) OR  (ZLSTFR is NULL     AND ZKOTFS =  ZBRZBK))  AND  ZKOKAL = KALNUM   AND  "
+                    "ZBRZZZ = ZUZNUM" S20P_NEXT_SEVEN_DAYS_ACTIVE " ORDER BY Terminal, Leser, TagNr ");
 }
 
 RC S20PQuery::SQLFetchS20P() noexcept {
@@ -129,20 +136,16 @@ RC S20PQuery::SQLFetchS20P() noexcept {
 RC S20PQuery::SQLOpenS20PTagesPlan(ExportContext& context) noexcept {
   record_[kZone].clear();
   zone_.clear();
-  return openCursor(
-      context.session, zoneCursor_,
-      " SELECT DISTINCT ZBRZZZ   FROM MVSYSTEM.MVS401ZLS, MVSYSTEM.MVS402ZKO, MVSYSTEM.MVS404ZBR, "
-      "MVSYSTEM.MVS402ZUZ, MVSYSTEM.MVS133KAL, MVSYSTEM.MVS133BAK  WHERE ZLSTRM = '%s' "
-      " AND ZLSLES = '%s'  AND  ((ZLSTFR is not NULL AND ZBRZBK = ZLSTFR ) OR  (ZLSTFR "
-      "is NULL     AND ZKOTFS =  ZBRZBK))  AND ZLSZKO =  ZKONUM  AND ZBRTTP =  KALTTP  "
-      "AND ZKOKAL =  KALNUM   AND ZBRZZZ =  ZUZNUM   AND date_format(KALDTM,'%%y%%m%%d') "
-      ">= date_format(SYSDATE(),'%%y%%m%%d')  AND KALDTM <= DATE_ADD(SYSDATE(),INTERVAL "
-      "+ 6 day )  AND     KALDTM = BAKDTM  AND    ((ZLSSTA <> 4 AND ZLSSTA <> 8) or ZLSSTA "
-      "is null)  AND    ((ZKOSTA <> 4 AND ZKOSTA <> 8) or ZKOSTA is null)  AND    ((ZBRSTA "
-      "<> 4 AND ZBRSTA <> 8) or ZBRSTA is null)  AND    ((ZUZSTA <> 4 AND ZUZSTA <> 8) "
-      "or ZUZSTA is null)  AND     bakwtg = '%s' ",
-      context.quoted(terminal_).c_str(), context.quoted(reader_).c_str(), context.quoted(weekday_).c_str());
+  return openCursor(context.session, zoneCursor_,
+                    " SELECT DISTINCT ZBRZZZ   " S20P_TABLES "ZLSTRM = '%s'  AND ZLSLES = '%s'  AND  ((ZLSTFR is "
+                    "not NULL AND ZBRZBK = ZLSTFR ) OR  (ZLSTFR is NULL     AND ZKOTFS =  ZBRZBK))  AND ZLSZKO =  "
+                    "ZKONUM  AND ZBRTTP =  KALTTP  AND ZKOKAL =  KALNUM   AND ZBRZZZ =  ZUZNUM" S20P_NEXT_SEVEN_DAYS_ACTIVE
+                    "  AND     bakwtg = '%s' ",
+                    context.quoted(terminal_).c_str(), context.quoted(reader_).c_str(), context.quoted(weekday_).c_str());
 }
+
+#undef S20P_TABLES
+#undef S20P_NEXT_SEVEN_DAYS_ACTIVE
 
 RC S20PQuery::SQLFetchS20PTagesPlan() noexcept {
   record_[kZone].clear();
