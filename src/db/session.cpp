@@ -3,7 +3,6 @@
 #include <errmsg.h>
 #include <mysql.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "support/log.h"
@@ -88,16 +87,16 @@ int dbReconnect(DbSession& session) noexcept {
 
 void dbDisconnect(DbSession& session) noexcept { session.connection.reset(); }
 
-int dbSetSchema(DbSession& session, std::string_view schema) noexcept {
+RC dbSetSchema(DbSession& session, std::string_view schema) noexcept {
   std::string statement =
       formatText("ALTER SESSION SET CURRENT_SCHEMA=%.*s", static_cast<int>(schema.size()), schema.data());
-  if (statement.size() >= 200) std::exit(1);
+  if (statement.size() >= kSchemaStatementLimit) return RC_STATEMENT_TOO_LONG;
   Cursor cursor;
-  if (dbExecute(session, cursor, std::move(statement)) != RC_OK) return 0;
+  if (const RC executed = dbExecute(session, cursor, std::move(statement)); executed != RC_OK) return executed;
   Row row;
   const RC fetched = dbFetch(cursor, row);
   dbCloseCursor(cursor);
-  return fetched == RC_OK ? 1 : 0;
+  return fetched;
 }
 
 RC readProductVersion(DbSession& session, std::string_view pattern, double& version) noexcept {

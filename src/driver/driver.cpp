@@ -64,6 +64,7 @@ int attemptLoop(RunState& run, Attempt&& attempt) noexcept {
   const char* fileType = run.FileType.c_str();
   for (int number = 1; number <= kMaxAttempts; ++number) {
     const int result = attempt();
+    if (result == WRITER_STATEMENT_TOO_LONG) return EXIT_STATEMENT_TOO_LONG;
     if (result == WRITER_OK) {
       logMessage("Die Schnittstellendatei vom Dateityp '%s' wurde erstellt!", fileType);
       dbDisconnect(run.session);
@@ -135,7 +136,9 @@ int runProgram(int argc, const char* const* argv, const ConnectionOptions& optio
     dbDisconnect(run.session);
     return EXIT_FAILED;
   }
-  readProductVersion(run.session, kProductPattern, context.productVersion);
+  if (readProductVersion(run.session, kProductPattern, context.productVersion) == RC_STATEMENT_TOO_LONG) {
+    return EXIT_STATEMENT_TOO_LONG;
+  }
 
   const FileTypeEntry* entry = findFileType(run.FileType.view());
   if (entry == nullptr && run.FileType.size() == kSelectionKeyLength) {

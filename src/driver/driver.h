@@ -16,6 +16,9 @@ namespace sstrxv {
 inline constexpr int EXIT_DONE = 0;
 inline constexpr int EXIT_USAGE = 90;
 inline constexpr int EXIT_FAILED = 99;
+// A statement reached its length limit: the run ends at once, without a
+// final message.
+inline constexpr int EXIT_STATEMENT_TOO_LONG = 1;
 
 inline constexpr int kMaxAttempts = 5;
 inline constexpr unsigned long kAttemptPauseMs = 10000;

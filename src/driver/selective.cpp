@@ -27,9 +27,11 @@ constexpr NamedAreaWriter kAreaWriters[] = {
 
 // The outcome of a selective writer: a failure is logged under the
 // writer's name and its result kept as the last writer result.
+// A statement that reached its length limit is not logged.
 bool writerSucceeded(int result, const char* name, int& lastWriterResult) noexcept {
   if (result == WRITER_OK) return true;
   lastWriterResult = result;
+  if (result == WRITER_STATEMENT_TOO_LONG) return false;
   logMessage("Fehler in %s(). RC: %ld", name, static_cast<long>(result));
   return false;
 }
@@ -131,7 +133,12 @@ bool writeDownloads(SelectiveRun& run, const std::vector<DownloadRow>& rows, boo
       failed = true;
       break;
     }
-    dbSetSchema(context.session, schema);
+    // The server rejects the switch; the statements name the schema instead.
+    if (dbSetSchema(context.session, schema) == RC_STATEMENT_TOO_LONG) {
+      lastWriterResult = WRITER_STATEMENT_TOO_LONG;
+      failed = true;
+      break;
+    }
     context.currentSchema.assign(schema);
     tenant.tenantNumber.assign(row.tenantNumber);
     if (!writeDownload(run, row, classes, lastWriterResult)) failed = true;
@@ -156,6 +163,7 @@ int Fill_SelAswDnl(SelectiveRun& run, std::string_view selectionKey) noexcept {
 
   int lastWriterResult = WRITER_OK;
   if (!writeDownloads(run, rows, failed, lastWriterResult)) {
+    if (lastWriterResult == WRITER_STATEMENT_TOO_LONG) return lastWriterResult;
     logMessage("Selektiver Import fehlgeschlagen.");
     return lastWriterResult != WRITER_OK ? lastWriterResult : WRITER_DB_ERROR;
   }

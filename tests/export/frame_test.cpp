@@ -29,11 +29,11 @@ class PersonQuery final : public RecordQuery<3> {
     return openCursor(context.session, cursor_, "SELECT PNRNUM, PNRNAM FROM %s.MVS300PNR ORDER BY PNRNUM",
                       context.schema());
   }
-  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     record_[2].assign(context.tenant->tenantNumber.view());
     file.write(record_);
     ++rows;
-    return true;
+    return Step::kDone;
   }
   int rows = 0;  // lines handed to the file
 };

@@ -49,11 +49,11 @@ class AswBklSelectiveQuery : public SelectiveQuery<AswBklQuery> {
   AswBklSelectiveQuery(SelectiveRun& run, std::string_view badgeNumber, SelectedClasses& classes)
       : SelectiveQuery(run, kAswBklSelective, badgeNumber), classes_(classes) {}
 
-  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     if (noMemory_) {
       classes_.clear();
       logMessage("Fehler Speicherallokierung in Fill_AswBklUpd()!");
-      return false;
+      return Step::kFailed;
     }
     return SelectiveQuery::writeRow(context, file);
   }

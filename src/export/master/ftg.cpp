@@ -44,7 +44,7 @@ class FtgQuery final : public RecordQuery<8> {
 
   // The tenant, then the day type's text in the terminal's language; the
   // day type's own text stays when the dictionary has none.
-  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     copyTenant(context);
 
     // "1" -> "1#", "123" -> "123#", "12345" -> "1234"
@@ -54,10 +54,12 @@ class FtgQuery final : public RecordQuery<8> {
 
     std::string text;
     // a failed lookup keeps the day type's text
-    static_cast<void>(SQLReadDi2Txt(context, key, "TT2TXT", language_, text));
+    if (SQLReadDi2Txt(context, key, "TT2TXT", language_, text) == RC_STATEMENT_TOO_LONG) {
+      return Step::kStatementTooLong;
+    }
     if (!text.empty()) record_[kText].assign(text);  // cut to the field's 20 characters
     file.write(record_);
-    return true;
+    return Step::kDone;
   }
 
  protected:

@@ -85,7 +85,7 @@ class IdsQuery : public RecordQuery<24> {
 
   // The cost-centre lookup of the product release, then the line. A failed
   // lookup stops the writer before the badge's line is written.
-  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     const double release = context.productVersion;
     RC rc = RC_OK;
     const char* lookup = nullptr;
@@ -96,12 +96,9 @@ class IdsQuery : public RecordQuery<24> {
       rc = SQLReadKst(context);
       lookup = lookups_.kstName;
     }
-    if (rc != RC_OK && rc != RC_NO_MORE_ROWS) {
-      logDbFailure(lookup, rc);
-      return false;
-    }
+    if (rc != RC_OK && rc != RC_NO_MORE_ROWS) return dbFailure(lookup, rc);
     file.write(record_);
-    return true;
+    return Step::kDone;
   }
 
  protected:

@@ -42,7 +42,7 @@ class S20PQuery : public RowQuery {
   RC fetch(ExportContext&) noexcept override { return SQLFetchS20P(); }
   void close() noexcept override { SQLCloseS20P(); }
   // The zones and windows of one reader's weekday, each window one line.
-  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override;
+  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override;
 
  protected:
   S20PQuery(const char* openName, const char* fetchName, const ZoneOpenFailure& zoneOpenFailure)
@@ -61,7 +61,7 @@ class S20PQuery : public RowQuery {
   RC SQLFetchS20PUhrZeit() noexcept;
   RC SQLCloseS20PUhrZeit() noexcept { return dbCloseCursor(windowCursor_); }
 
-  bool writeZones(ExportContext& context, InterfaceFile& file) noexcept;
+  Step writeZones(ExportContext& context, InterfaceFile& file) noexcept;
   bool writeWindows(InterfaceFile& file) noexcept;
 
   Cursor dayCursor_;
@@ -157,37 +157,33 @@ RC S20PQuery::SQLFetchS20PUhrZeit() noexcept {
   return rc;
 }
 
-bool S20PQuery::writeRow(ExportContext& context, InterfaceFile& file) noexcept {
+Step S20PQuery::writeRow(ExportContext& context, InterfaceFile& file) noexcept {
   dayFlag_ = false;
   const RC opened = SQLOpenS20PTagesPlan(context);
   if (opened != RC_OK && !(opened == RC_NO_MORE_ROWS && zoneOpenFailure_.noRowsIsNoFailure)) {
-    logDbFailure(zoneOpenFailure_.name, opened);
-    return false;
+    return dbFailure(zoneOpenFailure_.name, opened);
   }
-  const bool ok = writeZones(context, file);
+  const Step step = writeZones(context, file);
   SQLCloseS20PTagesPlan();
-  return ok;
+  return step;
 }
 
 // Zone by zone; after the last zone the windows are asked for once more
 // with an empty zone, which gives a weekday without any zone its one line.
 // An empty zone ends the weekday.
-bool S20PQuery::writeZones(ExportContext& context, InterfaceFile& file) noexcept {
+Step S20PQuery::writeZones(ExportContext& context, InterfaceFile& file) noexcept {
   for (;;) {
     const RC fetched = SQLFetchS20PTagesPlan();
     if (fetched != RC_OK && fetched != RC_NO_MORE_ROWS) {
       logDbFailure("SQLFetchS20PTagesPlan", fetched);
-      return false;
+      return Step::kFailed;
     }
     const RC opened = SQLOpenS20PUhrZeit(context);
-    if (opened != RC_OK) {
-      logDbFailure("SQLOpenS20PUhrZeit", opened);
-      return false;
-    }
+    if (opened != RC_OK) return dbFailure("SQLOpenS20PUhrZeit", opened);
     const bool ok = writeWindows(file);
     SQLCloseS20PUhrZeit();
-    if (!ok) return false;
-    if (record_[kOpenFrom].empty() && record_[kZone].empty()) return true;
+    if (!ok) return Step::kFailed;
+    if (record_[kOpenFrom].empty() && record_[kZone].empty()) return Step::kDone;
   }
 }
 
