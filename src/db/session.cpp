@@ -69,7 +69,7 @@ RC dbOpenSession(DbSession& session, std::string_view user, std::string_view pas
   return RC_OK;
 }
 
-int dbReconnect(DbSession& session) noexcept {
+bool dbReconnect(DbSession& session) noexcept {
   for (long attempt = 1; attempt <= kReconnectAttempts; ++attempt) {
     dbDisconnect(session);
     logMessage("%ld. Versuch zur Wiederherstellung der Datenbankverbindung!", attempt);
@@ -77,12 +77,12 @@ int dbReconnect(DbSession& session) noexcept {
                                 session.host.view(), kDatabaseName);
     if (rc == RC_OK) {
       writeLog("Die Verbindung zur Datenbank wurde wiederhergestellt!");
-      return 1;
+      return true;
     }
     logMessage("Fehler dbConnect(dbReconnect)! RC: %ld Versuch-Nr.: %ld", rc, attempt);
     platform::pauseMilliseconds(kReconnectPauseMs);
   }
-  return 0;
+  return false;
 }
 
 void dbDisconnect(DbSession& session) noexcept { session.connection.reset(); }

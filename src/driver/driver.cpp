@@ -63,9 +63,9 @@ template <typename Attempt>
 int attemptLoop(RunState& run, Attempt&& attempt) noexcept {
   const char* fileType = run.FileType.c_str();
   for (int number = 1; number <= kMaxAttempts; ++number) {
-    const int result = attempt();
-    if (result == WRITER_STATEMENT_TOO_LONG) return EXIT_STATEMENT_TOO_LONG;
-    if (result == WRITER_OK) {
+    const WriterResult result = attempt();
+    if (result == WriterResult::kStatementTooLong) return EXIT_STATEMENT_TOO_LONG;
+    if (result == WriterResult::kOk) {
       logMessage("Die Schnittstellendatei vom Dateityp '%s' wurde erstellt!", fileType);
       dbDisconnect(run.session);
       return EXIT_DONE;
@@ -75,7 +75,7 @@ int attemptLoop(RunState& run, Attempt&& attempt) noexcept {
       dbDisconnect(run.session);
       return EXIT_FAILED;
     }
-    if (result == WRITER_DB_ERROR && dbReconnect(run.session) == 0) {
+    if (result == WriterResult::kDbError && !dbReconnect(run.session)) {
       logMessage(
           "Die Schnittstellendatei vom Dateityp '%s' konnte auf Grund von DB-Verbindungproblemen nicht erstellt werden.",
           fileType);
@@ -124,7 +124,7 @@ int runProgram(int argc, const char* const* argv, const ConnectionOptions& optio
   run.log.DebugFlag = debugFlag;
   configureLog(run.log);
 
-  if (dbConnect(run.session) != RC_OK && dbReconnect(run.session) == 0) return EXIT_FAILED;
+  if (dbConnect(run.session) != RC_OK && !dbReconnect(run.session)) return EXIT_FAILED;
 
   ExportContext& context = run.exportContext;
   context.currentSchema.assign(kDefaultSchema);

@@ -11,7 +11,7 @@
 namespace sstrxv {
 namespace {
 
-using AreaWriter = int (*)(SelectiveRun& run, std::string_view controlArea) noexcept;
+using AreaWriter = WriterResult (*)(SelectiveRun& run, std::string_view controlArea) noexcept;
 
 struct NamedAreaWriter {
   AreaWriter write;
@@ -28,10 +28,10 @@ constexpr NamedAreaWriter kAreaWriters[] = {
 // The outcome of a selective writer: a failure is logged under the
 // writer's name and its result kept as the last writer result.
 // A statement that reached its length limit is not logged.
-bool writerSucceeded(int result, const char* name, int& lastWriterResult) noexcept {
-  if (result == WRITER_OK) return true;
+bool writerSucceeded(WriterResult result, const char* name, WriterResult& lastWriterResult) noexcept {
+  if (result == WriterResult::kOk) return true;
   lastWriterResult = result;
-  if (result == WRITER_STATEMENT_TOO_LONG) return false;
+  if (result == WriterResult::kStatementTooLong) return false;
   logMessage("Fehler in %s(). RC: %ld", name, static_cast<long>(result));
   return false;
 }
@@ -63,7 +63,7 @@ bool readDownloads(SelectiveSource& source, std::vector<DownloadRow>& rows, bool
 // The control areas that one class reaches, each written by the three
 // schedule writers; an area reached again is written again. Returns false
 // after a failure.
-bool writeAreasOfClass(SelectiveRun& run, const std::string& authorizationClass, int& lastWriterResult) noexcept {
+bool writeAreasOfClass(SelectiveRun& run, const std::string& authorizationClass, WriterResult& lastWriterResult) noexcept {
   SelectiveSource& source = run.source;
   if (const RC opened = source.SQLOpenZKOzurBKL(authorizationClass); opened != RC_OK) {
     logMessage("Fehler bei SQLOpenMvsAswDnl! RC: %ld", opened);
@@ -92,7 +92,7 @@ bool writeAreasOfClass(SelectiveRun& run, const std::string& authorizationClass,
 // The badge's own lines, then the lines of every control area its classes
 // reach. Returns false after a failure.
 bool writeDownload(SelectiveRun& run, const DownloadRow& row, SelectedClasses& classes,
-                   int& lastWriterResult) noexcept {
+                   WriterResult& lastWriterResult) noexcept {
   if (!row.badgeNumber.empty()) {
     if (!writerSucceeded(Fill_IDSTAMM_Upd(run, row.badgeNumber), "Fill_IDSTAMM_Upd", lastWriterResult) ||
         !writerSucceeded(Fill_AswBklUpd(run, row.badgeNumber, classes), "Fill_AswBkl_Upd", lastWriterResult)) {
@@ -109,7 +109,7 @@ bool writeDownload(SelectiveRun& run, const DownloadRow& row, SelectedClasses& c
 // before (while reading the download cursor) ends the rows after the
 // first. Returns false when a failure was noted.
 bool writeDownloads(SelectiveRun& run, const std::vector<DownloadRow>& rows, bool failed,
-                    int& lastWriterResult) noexcept {
+                    WriterResult& lastWriterResult) noexcept {
   ExportContext& context = run.context;
   Tenant tenant;
   const Tenant* walkedBefore = context.tenant;
@@ -135,7 +135,7 @@ bool writeDownloads(SelectiveRun& run, const std::vector<DownloadRow>& rows, boo
     }
     // The server rejects the switch; the statements name the schema instead.
     if (dbSetSchema(context.session, schema) == RC_STATEMENT_TOO_LONG) {
-      lastWriterResult = WRITER_STATEMENT_TOO_LONG;
+      lastWriterResult = WriterResult::kStatementTooLong;
       failed = true;
       break;
     }
@@ -151,24 +151,24 @@ bool writeDownloads(SelectiveRun& run, const std::vector<DownloadRow>& rows, boo
 
 }  // namespace
 
-int Fill_SelAswDnl(SelectiveRun& run, std::string_view selectionKey) noexcept {
+WriterResult Fill_SelAswDnl(SelectiveRun& run, std::string_view selectionKey) noexcept {
   SelectiveSource& source = run.source;
   if (const RC opened = source.SQLOpenMvsAswDnl(selectionKey); opened != RC_OK) {
     logDbFailure("SQLOpenMvsAswDnl", opened);
-    return WRITER_DB_ERROR;
+    return WriterResult::kDbError;
   }
   std::vector<DownloadRow> rows;
   bool failed = false;
-  if (!readDownloads(source, rows, failed)) return WRITER_NO_MEMORY;
+  if (!readDownloads(source, rows, failed)) return WriterResult::kNoMemory;
 
-  int lastWriterResult = WRITER_OK;
+  WriterResult lastWriterResult = WriterResult::kOk;
   if (!writeDownloads(run, rows, failed, lastWriterResult)) {
-    if (lastWriterResult == WRITER_STATEMENT_TOO_LONG) return lastWriterResult;
+    if (lastWriterResult == WriterResult::kStatementTooLong) return lastWriterResult;
     logMessage("Selektiver Import fehlgeschlagen.");
-    return lastWriterResult != WRITER_OK ? lastWriterResult : WRITER_DB_ERROR;
+    return lastWriterResult != WriterResult::kOk ? lastWriterResult : WriterResult::kDbError;
   }
   logMessage("Selektiver Import fertig.");
-  return WRITER_OK;
+  return WriterResult::kOk;
 }
 
 }  // namespace sstrxv

@@ -114,7 +114,7 @@ Produced readRows(ExportContext& context, WriterQuery& query, InterfaceFile& fil
 // takes its path; a file that could not be written whole must not pass as
 // written. The export stops at a failed write, so a failure noted before
 // the file is closed is either that write or a database failure.
-int finish(InterfaceFile&& file, const std::string& path, Produced produced) noexcept {
+WriterResult finish(InterfaceFile&& file, const std::string& path, Produced produced) noexcept {
   const bool writeStopped = file.failed();
   const bool ok = produced == Produced::kDone;
   bool written = !writeStopped;
@@ -122,8 +122,8 @@ int finish(InterfaceFile&& file, const std::string& path, Produced produced) noe
   else std::move(file).abandon();
   if (!written) logMessage("Schreiben der Datei %s fehlgeschlagen", path.c_str());
   logMessage(ok && written ? "Import %s fertig." : "Import %s fehlgeschlagen.", path.c_str());
-  if (!ok && !writeStopped) return WRITER_DB_ERROR;
-  return written ? WRITER_OK : WRITER_FILE_ERROR;
+  if (!ok && !writeStopped) return WriterResult::kDbError;
+  return written ? WriterResult::kOk : WriterResult::kFileError;
 }
 
 }  // namespace
@@ -168,23 +168,23 @@ Step WriterQuery::produceLines(ExportContext& context, InterfaceFile& file) noex
   return step;
 }
 
-int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query) noexcept {
+WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query) noexcept {
   OutputTarget target;
   try {
     target.path = context.interfaceFilePath;
   } catch (...) {
-    return WRITER_NO_MEMORY;
+    return WriterResult::kNoMemory;
   }
   return runWriter(context, texts, query, target);
 }
 
-int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query,
+WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query,
               const OutputTarget& target) noexcept {
   const std::string& path = target.path;
   std::optional<InterfaceFile> file = InterfaceFile::open(path, target.mode);
   if (!file) {
     logMessage(texts.openFailure, path.c_str());
-    return WRITER_FILE_ERROR;
+    return WriterResult::kFileError;
   }
   if (target.logStart) logMessage(texts.start, path.c_str(), target.key.c_str());
   query.afterStart(context);
@@ -193,7 +193,7 @@ int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& que
                                          : readRows(context, query, *file);
   if (produced == Produced::kFirstCursorFailed || produced == Produced::kStatementTooLong) {
     std::move(*file).abandon();
-    return produced == Produced::kStatementTooLong ? WRITER_STATEMENT_TOO_LONG : WRITER_DB_ERROR;
+    return produced == Produced::kStatementTooLong ? WriterResult::kStatementTooLong : WriterResult::kDbError;
   }
   return finish(std::move(*file), path, produced);
 }

@@ -10,20 +10,11 @@
 #include "export/context.h"
 #include "export/interface_file.h"
 #include "export/record.h"
+#include "export/writer_result.h"
 #include "support/log.h"
 #include "support/text.h"
 
 namespace sstrxv {
-
-enum WriterResult : int {
-  WRITER_OK = 0,
-  WRITER_FILE_ERROR = 1,
-  WRITER_DB_ERROR = 2,
-  WRITER_NO_MEMORY = 3,
-  // A statement reached its length limit: the writer ended at once, with
-  // nothing more logged or written, and the run ends with exit code 1.
-  WRITER_STATEMENT_TOO_LONG = 4,
-};
 
 // How a writer's step ended. kFailed: a failure, which the step has
 // logged. kStatementTooLong: a statement reached its length limit; it is
@@ -31,7 +22,7 @@ enum WriterResult : int {
 enum class [[nodiscard]] Step { kDone, kFailed, kStatementTooLong };
 
 // A whole-file writer as the driver calls it.
-using Writer = int (*)(ExportContext& context) noexcept;
+using Writer = WriterResult (*)(ExportContext& context) noexcept;
 
 using PathMessage = MessageFormat<1>;
 using StartMessage = MessageFormat<1, 2>;  // the path, and a selective writer's key
@@ -171,9 +162,9 @@ class RecordQuery : public RowQuery {
 
 // Runs one whole-file writer into the context's interfaceFilePath; returns
 // its writerResult.
-[[nodiscard]] int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query) noexcept;
+[[nodiscard]] WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query) noexcept;
 // The same into another output (the selective writers' files).
-[[nodiscard]] int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query,
+[[nodiscard]] WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query,
                             const OutputTarget& target) noexcept;
 
 // The tenant cursor.

@@ -93,7 +93,7 @@ void hexToBytes(std::string_view hex, std::uint8_t* target) noexcept {
   }
 }
 
-int decryptText(std::string_view cipherText, std::string& plainText, std::string_view key) noexcept {
+void decryptText(std::string_view cipherText, std::string& plainText, std::string_view key) noexcept {
   plainText.clear();
   CipherState state;
   blowfishInit(state, key);
@@ -113,7 +113,6 @@ int decryptText(std::string_view cipherText, std::string& plainText, std::string
   } catch (...) {
     plainText.clear();
   }
-  return 1;
 }
 
 std::string encryptText(std::string_view plainText, std::string_view key) {

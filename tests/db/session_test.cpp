@@ -177,7 +177,7 @@ TEST_F(SessionTest, ConnectReadsTheEncipheredSettings) {
 TEST_F(SessionTest, ReconnectTriesFiveTimesAMinuteApart) {
   layout.writeSettings("", kProgramUser, "wrong");
   EXPECT_EQ(dbConnect(session), 1045);
-  EXPECT_EQ(dbReconnect(session), 0);
+  EXPECT_FALSE(dbReconnect(session));
   EXPECT_EQ(pauses, 5);  // after the fifth failure as well
   EXPECT_EQ(lastPause, 60000u);
   const auto log = layout.logMessages();
@@ -188,7 +188,7 @@ TEST_F(SessionTest, ReconnectTriesFiveTimesAMinuteApart) {
 
   // Credentials are read once: the stored ones are used again.
   session.password.assign(kProgramPassword);
-  EXPECT_EQ(dbReconnect(session), 1);
+  EXPECT_TRUE(dbReconnect(session));
   EXPECT_EQ(pauses, 5);
   EXPECT_EQ(layout.logMessages().back(), "Die Verbindung zur Datenbank wurde wiederhergestellt!");
   Cursor cursor;
@@ -212,7 +212,7 @@ TEST_F(SessionTest, ReconnectionClosesThePreviousConnection) {
   session.password.assign(kProgramPassword);
   connect();
   EXPECT_EQ(programConnections(), "1");
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(dbReconnect(session), 1);
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(dbReconnect(session));
   EXPECT_EQ(programConnections(), "1");
 }
 

@@ -225,7 +225,7 @@ class SaldoQuery final : public WriterQuery {
 
 }  // namespace
 
-int writeSaldoFile(ExportContext& context) noexcept {
+WriterResult writeSaldoFile(ExportContext& context) noexcept {
   SaldoQuery query;
   return runWriter(context, WriterTexts{.tenant = kTenantMessage}, query);
 }

@@ -84,15 +84,15 @@ constexpr FileLayout kBklLayout = {
     .updateFile = updateFileName(kAswBklSelective),
 };
 
-int writeBklFile(ExportContext& context) noexcept {
+WriterResult writeBklFile(ExportContext& context) noexcept {
   AswBklQuery query;
   return runWriter(context, WriterTexts{}, query);
 }
 
-int Fill_AswBklUpd(SelectiveRun& run, std::string_view badgeNumber, SelectedClasses& selectedClasses) noexcept {
+WriterResult Fill_AswBklUpd(SelectiveRun& run, std::string_view badgeNumber, SelectedClasses& selectedClasses) noexcept {
   AswBklSelectiveQuery query(run, badgeNumber, selectedClasses);
-  const int result = query.write(WriterTexts{});
-  return query.noMemory() ? WRITER_NO_MEMORY : result;
+  const WriterResult result = query.write(WriterTexts{});
+  return query.noMemory() ? WriterResult::kNoMemory : result;
 }
 
 }  // namespace sstrxv

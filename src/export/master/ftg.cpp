@@ -107,7 +107,7 @@ constexpr FileLayout kFtgLayout = {
     .fields = kFtgFormat,
 };
 
-int writeFtgFile(ExportContext& context) noexcept {
+WriterResult writeFtgFile(ExportContext& context) noexcept {
   FtgQuery query;
   return runWriter(context, WriterTexts{.start = "Importdatei: %s fuellen...", .tenant = kTenantMessage}, query);
 }

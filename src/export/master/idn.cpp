@@ -184,12 +184,12 @@ constexpr FileLayout kIdnLayout = {
     .updateFile = updateFileName(kIdsSelective),
 };
 
-int writeIdnFile(ExportContext& context) noexcept {
+WriterResult writeIdnFile(ExportContext& context) noexcept {
   IdsQuery query;
   return runWriter(context, WriterTexts{.tenant = kTenantMessage}, query);
 }
 
-int Fill_IDSTAMM_Upd(SelectiveRun& run, std::string_view badgeNumber) noexcept {
+WriterResult Fill_IDSTAMM_Upd(SelectiveRun& run, std::string_view badgeNumber) noexcept {
   SelectiveQuery<IdsQuery> query(run, kIdsSelective, badgeNumber, kSelectiveLookups);
   return query.write(WriterTexts{.start = "Importdatei: %s fuellen  Ausweisnummer: %s"});
 }

@@ -219,13 +219,13 @@ constexpr FileLayout k20pLayout = {
     .updateFile = updateFileName(kS20PSelective),
 };
 
-int write20pFile(ExportContext& context) noexcept {
+WriterResult write20pFile(ExportContext& context) noexcept {
   S20PQuery query;
   return runWriter(context, WriterTexts{.start = "Importdatei: %s fuellen..."}, query);
 }
 
 // Its start is logged only with /D.
-int Fill_MGSST20P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept {
+WriterResult Fill_MGSST20P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept {
   SelectiveQuery<S20PQuery> query(run, kS20PSelective, controlArea, kSelectiveZoneOpen);
   return query.write(
       WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen.", .start = kControlAreaStart}, run.debug);

@@ -103,7 +103,7 @@ TEST_F(SaldoTest, SlotsAndPremiumTextsUnderACommaLocale) {
   std::filesystem::create_directories(layout.root() / "transfer" / "QORV");
   writeFile(layout.root() / "transfer" / "QORV" / "PraemienQORV.txt", "P1 12.5 7\r\nP1 1 1\r\n");
 
-  const int result = runWriterInProcess(layout, writeSaldoFile, path);
+  const int result = static_cast<int>(runWriterInProcess(layout, writeSaldoFile, path));
   std::setlocale(LC_ALL, "C");
   EXPECT_EQ(result, 0);
   const std::string twelve = "+    12,35";
@@ -125,7 +125,7 @@ TEST_F(SaldoTest, ReadErrorFailsTheFile) {
   addTenant("2", "002", {{"B1", "'Q1'"}});
   db.exec("DROP TABLE T2.mvs327tag");
 
-  EXPECT_EQ(runWriterInProcess(layout, writeSaldoFile, path), 2);
+  EXPECT_EQ(runWriterInProcess(layout, writeSaldoFile, path), WriterResult::kDbError);
   EXPECT_FALSE(std::filesystem::exists(path));  // not the first tenant's lines alone
   EXPECT_EQ(layout.logMessages(),
             (std::vector<std::string>{"Importdatei : " + path + " fuellen...", "Flexible Saldenwerte: NO",
@@ -147,7 +147,7 @@ TEST_F(SaldoTest, EachFailingReadNamesItself) {
     db.reset();
     addTenant("1", "001", {{"B1", "'Q1'"}});
     db.exec(std::string("DROP TABLE T1.") + table);
-    EXPECT_EQ(runWriterInProcess(layout, writeSaldoFile, path), 2) << table;
+    EXPECT_EQ(runWriterInProcess(layout, writeSaldoFile, path), WriterResult::kDbError) << table;
     const auto log = layout.logMessages();
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2], std::string("Fehler ") + read + " einlesen: Pnr: Q1 RC: 1146") << table;

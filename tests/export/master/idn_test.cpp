@@ -176,7 +176,7 @@ class IdnFailureTest : public IdnTest {
   }
   void TearDown() override { platform::replacePause(nullptr); }
   // The writer alone, on a fresh session with this release.
-  int runWriterAlone(double release) {
+  WriterResult runWriterAlone(double release) {
     return runWriterInProcess(layout, writeIdnFile, path, release);
   }
 };
@@ -202,19 +202,19 @@ TEST_F(IdnFailureTest, MissingPersonnelMasterFailsEveryAttemptAndKeepsThePreviou
 TEST_F(IdnFailureTest, LookupAndCursorFailuresAreReportedUnderTheirNames) {
   // From 5.9 the combined lookup is named.
   db.exec("DROP TABLE T2.PERSONALSTAMM");
-  EXPECT_EQ(runWriterAlone(5.9), WRITER_DB_ERROR);
+  EXPECT_EQ(runWriterAlone(5.9), WriterResult::kDbError);
   EXPECT_EQ(layout.logMessages().at(3), "Fehler in Fkt. SQLReadKstKal(). RC: 1146");
 
   // A failed BsvMap lookup is a failure of the badge fetch.
   db.exec("DROP TABLE T1.Mvs310Bsv");
-  EXPECT_EQ(runWriterAlone(5.9), WRITER_DB_ERROR);
+  EXPECT_EQ(runWriterAlone(5.9), WriterResult::kDbError);
   EXPECT_EQ(readFile(path), "");
   auto log = layout.logMessages();
   EXPECT_EQ(log.at(log.size() - 2), "Fehler in Fkt. SQLFetchIDS(). RC: 1146");
 
   // A tenant without personnel table: the badge cursor does not open.
   db.exec("DROP TABLE T1.MVS300PNR");
-  EXPECT_EQ(runWriterAlone(0.0), WRITER_DB_ERROR);
+  EXPECT_EQ(runWriterAlone(0.0), WriterResult::kDbError);
   log = layout.logMessages();
   EXPECT_EQ(log.at(log.size() - 2), "Fehler in Fkt. SQLOpenIDS(). RC: 1146");
   EXPECT_EQ(log.back(), "Import " + path + " fehlgeschlagen.");
