@@ -38,31 +38,26 @@ RC dbOpenSession(DbSession& session, std::string_view user, std::string_view pas
   // Given an empty user, the client library would log in as the account the
   // program runs as: that must never happen.
   if (user.empty()) return RC_NO_USER;
-  try {
-    Connection connection(mysql_init(nullptr));
-    if (!connection) return CR_OUT_OF_MEMORY;
-    // Key values are sent as Windows-1252 (latin1) text, and values reach the
-    // files byte for byte as stored: the server sends results without any
-    // character-set conversion.
-    mysql_options(connection.get(), MYSQL_SET_CHARSET_NAME, "latin1");
-    mysql_options(connection.get(), MYSQL_INIT_COMMAND, "SET character_set_results = NULL");
-    const ConnectionOptions& options = session.options;
-    mysql_options(connection.get(), MYSQL_OPT_CONNECT_TIMEOUT, &options.connectTimeoutSeconds);
-    mysql_options(connection.get(), MYSQL_OPT_READ_TIMEOUT, &options.readTimeoutSeconds);
-    mysql_options(connection.get(), MYSQL_OPT_WRITE_TIMEOUT, &options.writeTimeoutSeconds);
-    const std::string hostText(host);
-    const std::string userText(user);
-    const std::string passwordText(password);
-    const std::string databaseText(database);
-    if (mysql_real_connect(connection.get(), hostText.empty() ? nullptr : hostText.c_str(),
-                           userText.c_str(), passwordText.c_str(), databaseText.c_str(), options.port, nullptr,
-                           0) == nullptr) {
-      return static_cast<RC>(mysql_errno(connection.get()));
-    }
-    session.connection = std::move(connection);
-  } catch (...) {
-    return CR_OUT_OF_MEMORY;
+  Connection connection(mysql_init(nullptr));
+  if (!connection) return CR_OUT_OF_MEMORY;
+  // Key values are sent as Windows-1252 (latin1) text, and values reach the
+  // files byte for byte as stored: the server sends results without any
+  // character-set conversion.
+  mysql_options(connection.get(), MYSQL_SET_CHARSET_NAME, "latin1");
+  mysql_options(connection.get(), MYSQL_INIT_COMMAND, "SET character_set_results = NULL");
+  const ConnectionOptions& options = session.options;
+  mysql_options(connection.get(), MYSQL_OPT_CONNECT_TIMEOUT, &options.connectTimeoutSeconds);
+  mysql_options(connection.get(), MYSQL_OPT_READ_TIMEOUT, &options.readTimeoutSeconds);
+  mysql_options(connection.get(), MYSQL_OPT_WRITE_TIMEOUT, &options.writeTimeoutSeconds);
+  const std::string hostText(host);
+  const std::string userText(user);
+  const std::string passwordText(password);
+  const std::string databaseText(database);
+  if (mysql_real_connect(connection.get(), hostText.empty() ? nullptr : hostText.c_str(), userText.c_str(),
+                         passwordText.c_str(), databaseText.c_str(), options.port, nullptr, 0) == nullptr) {
+    return static_cast<RC>(mysql_errno(connection.get()));
   }
+  session.connection = std::move(connection);
   Cursor cursor;
   // a failure leaves the server's default commit mode
   static_cast<void>(dbExecute(session, cursor, "SET AUTOCOMMIT = 0"));

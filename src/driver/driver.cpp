@@ -105,13 +105,9 @@ int runProgram(int argc, const char* const* argv, const ConnectionOptions& optio
   platform::ignoreFileSizeSignal();
 
   if (argc < 3) {
-    try {
-      const std::string text = usageText();
-      std::fwrite(text.data(), 1, text.size(), stdout);
-      std::fflush(stdout);
-    } catch (...) {
-      // Without memory for the text the usage is not shown; the exit code stays.
-    }
+    const std::string text = usageText();
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
     return EXIT_USAGE;
   }
   int debugFlag = 0;
@@ -130,12 +126,7 @@ int runProgram(int argc, const char* const* argv, const ConnectionOptions& optio
   context.currentSchema.assign(kDefaultSchema);
   run.FileType.assign(argv[2]);
   upperCase(run.FileType.text());
-  try {
-    context.interfaceFilePath = argv[1];
-  } catch (...) {
-    dbDisconnect(run.session);
-    return EXIT_FAILED;
-  }
+  context.interfaceFilePath = argv[1];
   if (readProductVersion(run.session, kProductPattern, context.productVersion) == RC_STATEMENT_TOO_LONG) {
     return EXIT_STATEMENT_TOO_LONG;
   }

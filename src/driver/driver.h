@@ -43,7 +43,8 @@ struct RunState {
 // The same with selective creation for the selection key in FileType.
 [[nodiscard]] int runSelectiveAttempts(RunState& run, SelectiveSource& source) noexcept;
 
-// The whole program; returns the exit code.
+// The whole program; returns the exit code. main has made allocation
+// failures end the process (support/memory.h) before it runs.
 [[nodiscard]] int runProgram(int argc, const char* const* argv) noexcept;
 // The same with other waits for the server (tests).
 [[nodiscard]] int runProgram(int argc, const char* const* argv, const ConnectionOptions& options) noexcept;

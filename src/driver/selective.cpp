@@ -37,18 +37,11 @@ bool writerSucceeded(WriterResult result, const char* name, WriterResult& lastWr
 }
 
 // The whole download cursor into the list, growing it by one row before
-// every fetch. Returns false when the list cannot grow (logged, cursor
-// closed); a failed fetch is logged and noted in failed.
-bool readDownloads(SelectiveSource& source, std::vector<DownloadRow>& rows, bool& failed) noexcept {
+// every fetch; a failed fetch is logged and noted in failed.
+void readDownloads(SelectiveSource& source, std::vector<DownloadRow>& rows, bool& failed) noexcept {
   RC fetched = RC_OK;
   do {
-    try {
-      rows.emplace_back();
-    } catch (...) {
-      logMessage("Fehler Speicherallokierung in Fill_SelAswDnl()!");
-      source.SQLCloseMvsAswDnl();
-      return false;
-    }
+    rows.emplace_back();
     fetched = source.SQLFetchMvsAswDnl(rows.back());
   } while (fetched == RC_OK);
   if (fetched != RC_NO_MORE_ROWS) {
@@ -57,7 +50,6 @@ bool readDownloads(SelectiveSource& source, std::vector<DownloadRow>& rows, bool
   }
   rows.pop_back();  // the row of the fetch that found none
   source.SQLCloseMvsAswDnl();
-  return true;
 }
 
 // The control areas that one class reaches, each written by the three
@@ -159,7 +151,7 @@ WriterResult Fill_SelAswDnl(SelectiveRun& run, std::string_view selectionKey) no
   }
   std::vector<DownloadRow> rows;
   bool failed = false;
-  if (!readDownloads(source, rows, failed)) return WriterResult::kNoMemory;
+  readDownloads(source, rows, failed);
 
   WriterResult lastWriterResult = WriterResult::kOk;
   if (!writeDownloads(run, rows, failed, lastWriterResult)) {

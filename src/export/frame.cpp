@@ -170,11 +170,7 @@ Step WriterQuery::produceLines(ExportContext& context, InterfaceFile& file) noex
 
 WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query) noexcept {
   OutputTarget target;
-  try {
-    target.path = context.interfaceFilePath;
-  } catch (...) {
-    return WriterResult::kNoMemory;
-  }
+  target.path = context.interfaceFilePath;
   return runWriter(context, texts, query, target);
 }
 

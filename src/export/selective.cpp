@@ -43,12 +43,8 @@ RC MysqlSelectiveSource::SQLCloseIDS_Sel() noexcept { return notOnMysql("SQLClos
 WriterResult runSelectiveWriter(SelectiveRun& run, const WriterTexts& texts, WriterQuery& query,
                        const SelectiveWriter& writer, std::string_view key, bool logStart) noexcept {
   OutputTarget target;
-  try {
-    target.path = run.context.interfaceFilePath + writer.fileName;
-    target.key = key;
-  } catch (...) {
-    return WriterResult::kNoMemory;
-  }
+  target.path = run.context.interfaceFilePath + writer.fileName;
+  target.key = key;
   target.mode = (run.marks.*writer.firstCall).pending ? platform::OutputMode::kRecreate
                                                       : platform::OutputMode::kAppend;
   target.logStart = logStart;

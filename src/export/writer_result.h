@@ -9,7 +9,6 @@ enum class [[nodiscard]] WriterResult : int {
   kOk = 0,
   kFileError = 1,
   kDbError = 2,
-  kNoMemory = 3,
   // A statement reached its length limit: the writer ended at once, with
   // nothing more logged or written, and the run ends with exit code 1.
   kStatementTooLong = 4,

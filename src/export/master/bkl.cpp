@@ -49,29 +49,14 @@ class AswBklSelectiveQuery : public SelectiveQuery<AswBklQuery> {
   AswBklSelectiveQuery(SelectiveRun& run, std::string_view badgeNumber, SelectedClasses& classes)
       : SelectiveQuery(run, kAswBklSelective, badgeNumber), classes_(classes) {}
 
-  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
-    if (noMemory_) {
-      classes_.clear();
-      logMessage("Fehler Speicherallokierung in Fill_AswBklUpd()!");
-      return Step::kFailed;
-    }
-    return SelectiveQuery::writeRow(context, file);
-  }
-  [[nodiscard]] bool noMemory() const noexcept { return noMemory_; }
-
  protected:
   void copyRow(const Row& row) override {
     SelectiveQuery::copyRow(row);
-    try {
-      classes_.emplace_back(row[kClassColumn].view());
-    } catch (...) {
-      noMemory_ = true;
-    }
+    classes_.emplace_back(row[kClassColumn].view());
   }
 
  private:
   SelectedClasses& classes_;
-  bool noMemory_ = false;
 };
 
 }  // namespace
@@ -91,8 +76,7 @@ WriterResult writeBklFile(ExportContext& context) noexcept {
 
 WriterResult Fill_AswBklUpd(SelectiveRun& run, std::string_view badgeNumber, SelectedClasses& selectedClasses) noexcept {
   AswBklSelectiveQuery query(run, badgeNumber, selectedClasses);
-  const WriterResult result = query.write(WriterTexts{});
-  return query.noMemory() ? WriterResult::kNoMemory : result;
+  return query.write(WriterTexts{});
 }
 
 }  // namespace sstrxv
