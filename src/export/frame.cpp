@@ -175,7 +175,7 @@ WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQ
 }
 
 WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query,
-              const OutputTarget& target) noexcept {
+                       const OutputTarget& target) noexcept {
   const std::string& path = target.path;
   std::optional<InterfaceFile> file = InterfaceFile::open(path, target.mode);
   if (!file) {

@@ -165,7 +165,7 @@ class RecordQuery : public RowQuery {
 [[nodiscard]] WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query) noexcept;
 // The same into another output (the selective writers' files).
 [[nodiscard]] WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query,
-                            const OutputTarget& target) noexcept;
+                                     const OutputTarget& target) noexcept;
 
 // The tenant cursor.
 [[nodiscard]] RC SQLOpenMvs112Mnd(DbSession& session, Cursor& tenantCursor) noexcept;

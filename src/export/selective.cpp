@@ -41,7 +41,7 @@ RC MysqlSelectiveSource::SQLFetchIDS_Sel(Row&) noexcept { return notOnMysql("SQL
 RC MysqlSelectiveSource::SQLCloseIDS_Sel() noexcept { return notOnMysql("SQLCloseIDS_Sel"); }
 
 WriterResult runSelectiveWriter(SelectiveRun& run, const WriterTexts& texts, WriterQuery& query,
-                       const SelectiveWriter& writer, std::string_view key, bool logStart) noexcept {
+                                const SelectiveWriter& writer, std::string_view key, bool logStart) noexcept {
   OutputTarget target;
   target.path = run.context.interfaceFilePath + writer.fileName;
   target.key = key;

@@ -155,8 +155,8 @@ constexpr std::string_view updateFileName(const SelectiveWriter& writer) {
 // first-call mark is pending, appended to afterwards. Returns the
 // writerResult.
 [[nodiscard]] WriterResult runSelectiveWriter(SelectiveRun& run, const WriterTexts& texts, WriterQuery& query,
-                                     const SelectiveWriter& writer, std::string_view key,
-                                     bool logStart) noexcept;
+                                              const SelectiveWriter& writer, std::string_view key,
+                                              bool logStart) noexcept;
 
 // What a full writer's query must be for SelectiveQuery: a RowQuery, whose
 // nextRow SelectiveQuery replaces, and a class it can derive from. Its
