@@ -187,9 +187,13 @@ WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQ
 
   const Produced produced = texts.tenant ? walkTenants(context, *texts.tenant, query, *file)
                                          : readRows(context, query, *file);
-  if (produced == Produced::kFirstCursorFailed || produced == Produced::kStatementTooLong) {
+  if (produced == Produced::kStatementTooLong) {
+    std::move(*file).drop();
+    return WriterResult::kStatementTooLong;
+  }
+  if (produced == Produced::kFirstCursorFailed) {
     std::move(*file).abandon();
-    return produced == Produced::kStatementTooLong ? WriterResult::kStatementTooLong : WriterResult::kDbError;
+    return WriterResult::kDbError;
   }
   return finish(std::move(*file), path, produced);
 }

@@ -24,6 +24,11 @@ bool InterfaceFile::close() && noexcept {
   return !failed_;
 }
 
+void InterfaceFile::drop() && noexcept {
+  buffer_.clear();
+  file_.discard();
+}
+
 void InterfaceFile::abandon() && noexcept {
   if (!file_.replaces()) {
     static_cast<void>(std::move(*this).close());

@@ -51,6 +51,9 @@ class InterfaceFile {
   // Ends a failed attempt: a whole-file writer's file is dropped, so the
   // path keeps what it had before; an update file keeps the lines written.
   void abandon() && noexcept;
+  // Ends the writer at once: the lines not yet written go nowhere, and a
+  // whole-file writer's file with them.
+  void drop() && noexcept;
 
  private:
   static constexpr std::size_t kFlushBytes = std::size_t{1} << 18;

@@ -353,3 +353,14 @@ TEST_F(SelectiveTest, ProgramWithSelectionKeyFailsEveryAttemptAtTheDownloadList)
   EXPECT_EQ(otherPauses, 0);
   EXPECT_TRUE(fs::is_empty(layout.outDir()));
 }
+
+// A lookup that reaches the statement limit ends the selective run at once:
+// no failure message, and the update file keeps only what earlier writers
+// wrote, not the lines its own writer had before the lookup.
+TEST_F(SelectiveTest, StatementReachingItsLimitEndsTheRunWithoutMessage) {
+  // The BsvMap lookup in schema T2 has 68 characters besides the key.
+  source.ids["B2"] = {badgeRow("B2", "Q1"), badgeRow("B2", std::string(1932, 'K'))};
+  EXPECT_EQ(select(), WriterResult::kStatementTooLong);
+  EXPECT_EQ(sortedLines(readFile(file("idstamm"))).size(), 1u);  // B1's line
+  EXPECT_EQ(layout.logMessages().back(), "Importdatei: " + file("idstamm") + " fuellen  Ausweisnummer: B2");
+}
