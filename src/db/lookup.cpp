@@ -79,22 +79,18 @@ void LookupTable::load(DbSession& session, std::string statement) noexcept {
   Cursor cursor;
   if (dbExecute(session, cursor, std::move(statement)) != RC_OK || !cursor.resultSet) return;
   if (!keysCompareAsPerRow(cursor.resultSet.get())) return;
-  try {
-    Row row;
-    RC fetched = RC_OK;
-    while ((fetched = dbFetch(cursor, row)) == RC_OK) {
-      const Value key = row[0];
-      if (!key) continue;  // a NULL key is never looked up
-      auto found = entries_.find(key.view());
-      if (found == entries_.end()) found = entries_.emplace(std::string(key.view()), Entry{}).first;
-      Entry& entry = found->second;
-      if (!row[1]) continue;  // the key is there, the server matched no row
-      if (++entry.candidates == 1) entry.row = rows_.add(row, 2, row.size() - 2);
-    }
-    usable_ = fetched == RC_NO_MORE_ROWS;
-  } catch (const std::bad_alloc&) {
-    usable_ = false;
+  Row row;
+  RC fetched = RC_OK;
+  while ((fetched = dbFetch(cursor, row)) == RC_OK) {
+    const Value key = row[0];
+    if (!key) continue;  // a NULL key is never looked up
+    auto found = entries_.find(key.view());
+    if (found == entries_.end()) found = entries_.emplace(std::string(key.view()), Entry{}).first;
+    Entry& entry = found->second;
+    if (!row[1]) continue;  // the key is there, the server matched no row
+    if (++entry.candidates == 1) entry.row = rows_.add(row, 2, row.size() - 2);
   }
+  usable_ = fetched == RC_NO_MORE_ROWS;
   if (!usable_) {
     clear();
     loaded_ = true;  // not sent again for this tenant
@@ -138,29 +134,25 @@ void RememberedStatements::Replay::set(RememberedStatements* owner, const Range&
 
 RC RememberedStatements::open(DbSession& session, std::string statement, Replay& replay) noexcept {
   replay.owner_ = nullptr;
-  try {
-    auto found = ranges_.find(statement);
-    if (found == ranges_.end()) {
-      Cursor cursor;
-      if (const RC executed = dbExecute(session, cursor, statement); executed != RC_OK) return executed;
-      const std::size_t first = rows_.size();
-      Row row;
-      RC fetched = RC_OK;
-      while ((fetched = dbFetch(cursor, row)) == RC_OK) rows_.add(row, 0, row.size());
-      const Range range{first, rows_.size(), fetched};
-      // Rows that ended in a fetch failure are replayed once, with the
-      // failure after them, and not remembered.
-      if (fetched != RC_NO_MORE_ROWS) {
-        replay.set(this, range);
-        return RC_OK;
-      }
-      found = ranges_.emplace(std::move(statement), range).first;
+  auto found = ranges_.find(statement);
+  if (found == ranges_.end()) {
+    Cursor cursor;
+    if (const RC executed = dbExecute(session, cursor, statement); executed != RC_OK) return executed;
+    const std::size_t first = rows_.size();
+    Row row;
+    RC fetched = RC_OK;
+    while ((fetched = dbFetch(cursor, row)) == RC_OK) rows_.add(row, 0, row.size());
+    const Range range{first, rows_.size(), fetched};
+    // Rows that ended in a fetch failure are replayed once, with the
+    // failure after them, and not remembered.
+    if (fetched != RC_NO_MORE_ROWS) {
+      replay.set(this, range);
+      return RC_OK;
     }
-    replay.set(this, found->second);
-    return RC_OK;
-  } catch (const std::bad_alloc&) {
-    return RC_FAILED;
+    found = ranges_.emplace(std::move(statement), range).first;
   }
+  replay.set(this, found->second);
+  return RC_OK;
 }
 
 void RememberedStatements::clear() noexcept {

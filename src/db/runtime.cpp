@@ -4,7 +4,6 @@
 #include <mysql.h>
 
 #include <cstdarg>
-#include <cstdlib>
 
 #include "db/session.h"
 #include "support/text.h"
@@ -15,10 +14,10 @@ namespace {
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 0)))
 #endif
-std::string formatStatementV(const char* format, std::va_list args) noexcept {
+std::optional<std::string> formatStatementV(const char* format, std::va_list args) noexcept {
   std::string text;
   appendFormatV(text, format, args);
-  if (text.size() >= kStatementLimit) std::exit(1);
+  if (text.size() >= kStatementLimit) return std::nullopt;
   return text;
 }
 
@@ -59,10 +58,10 @@ RC dbCloseCursor(Cursor& cursor) noexcept {
   return RC_OK;
 }
 
-std::string formatStatement(const char* format, ...) noexcept {
+std::optional<std::string> formatStatement(const char* format, ...) noexcept {
   va_list args;
   va_start(args, format);
-  std::string text = formatStatementV(format, args);
+  std::optional<std::string> text = formatStatementV(format, args);
   va_end(args);
   return text;
 }
@@ -70,9 +69,10 @@ std::string formatStatement(const char* format, ...) noexcept {
 RC openCursor(DbSession& session, Cursor& cursor, const char* format, ...) noexcept {
   va_list args;
   va_start(args, format);
-  std::string text = formatStatementV(format, args);
+  std::optional<std::string> text = formatStatementV(format, args);
   va_end(args);
-  return dbExecute(session, cursor, std::move(text));
+  if (!text) return RC_STATEMENT_TOO_LONG;
+  return dbExecute(session, cursor, std::move(*text));
 }
 
 std::string sqlValue(DbSession& session, std::string_view value) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,8 +23,12 @@ inline constexpr RC RC_OK = 0;
 inline constexpr RC RC_NO_MORE_ROWS = 1032;
 inline constexpr RC RC_FAILED = -1;
 
-// Statements of this length or more are never sent: the process ends.
+// Statements of this length or more are never sent. The operation that
+// would have sent one returns RC_STATEMENT_TOO_LONG instead, and the run
+// ends at once with exit code 1: nothing is logged, written or sent after
+// it, so every caller hands this RC on unchanged.
 inline constexpr std::size_t kStatementLimit = 2000;
+inline constexpr RC RC_STATEMENT_TOO_LONG = -2;
 
 struct ResultSetFree {
   void operator()(st_mysql_res* result) const noexcept;
@@ -81,16 +86,16 @@ struct Cursor {
 // 0, or -1 for a cursor without result set; callers as a rule ignore it.
 RC dbCloseCursor(Cursor& cursor) noexcept;
 
-// The one formatter of statement texts. A statement that does not stay
-// below kStatementLimit ends the process with exit code 1, without a
-// message.
+// The one formatter of statement texts; no text when the statement would
+// not stay below kStatementLimit.
 [[nodiscard]]
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
-std::string formatStatement(const char* format, ...) noexcept;
+std::optional<std::string> formatStatement(const char* format, ...) noexcept;
 
-// Formats a statement and runs it on the cursor.
+// Formats a statement and runs it on the cursor; RC_STATEMENT_TOO_LONG,
+// without sending anything, when it would reach kStatementLimit.
 [[nodiscard]]
 #if defined(__GNUC__)
 __attribute__((format(printf, 3, 4)))
@@ -109,11 +114,13 @@ RC openCursor(DbSession& session, Cursor& cursor, const char* format, ...) noexc
 // A single-row lookup: runs the statement on a lookup cursor of its own,
 // fetches one row and hands it to copy when there is one. Returns the
 // statement's RC when it fails, else the fetch's RC (0 with a row, 1032
-// without).
+// without); RC_STATEMENT_TOO_LONG for a statement without text (one that
+// formatStatement refused), which is not sent.
 template <typename CopyRow>
-[[nodiscard]] RC readSingleRow(DbSession& session, std::string statement, CopyRow&& copy) noexcept {
+[[nodiscard]] RC readSingleRow(DbSession& session, std::optional<std::string> statement, CopyRow&& copy) noexcept {
+  if (!statement) return RC_STATEMENT_TOO_LONG;
   Cursor lookup;
-  const RC executed = dbExecute(session, lookup, std::move(statement));
+  const RC executed = dbExecute(session, lookup, std::move(*statement));
   if (executed != RC_OK) return executed;
   Row row;
   const RC fetched = dbFetch(lookup, row);

@@ -3,7 +3,6 @@
 #include <errmsg.h>
 #include <mysql.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "support/log.h"
@@ -39,38 +38,33 @@ RC dbOpenSession(DbSession& session, std::string_view user, std::string_view pas
   // Given an empty user, the client library would log in as the account the
   // program runs as: that must never happen.
   if (user.empty()) return RC_NO_USER;
-  try {
-    Connection connection(mysql_init(nullptr));
-    if (!connection) return CR_OUT_OF_MEMORY;
-    // Key values are sent as Windows-1252 (latin1) text, and values reach the
-    // files byte for byte as stored: the server sends results without any
-    // character-set conversion.
-    mysql_options(connection.get(), MYSQL_SET_CHARSET_NAME, "latin1");
-    mysql_options(connection.get(), MYSQL_INIT_COMMAND, "SET character_set_results = NULL");
-    const ConnectionOptions& options = session.options;
-    mysql_options(connection.get(), MYSQL_OPT_CONNECT_TIMEOUT, &options.connectTimeoutSeconds);
-    mysql_options(connection.get(), MYSQL_OPT_READ_TIMEOUT, &options.readTimeoutSeconds);
-    mysql_options(connection.get(), MYSQL_OPT_WRITE_TIMEOUT, &options.writeTimeoutSeconds);
-    const std::string hostText(host);
-    const std::string userText(user);
-    const std::string passwordText(password);
-    const std::string databaseText(database);
-    if (mysql_real_connect(connection.get(), hostText.empty() ? nullptr : hostText.c_str(),
-                           userText.c_str(), passwordText.c_str(), databaseText.c_str(), options.port, nullptr,
-                           0) == nullptr) {
-      return static_cast<RC>(mysql_errno(connection.get()));
-    }
-    session.connection = std::move(connection);
-  } catch (...) {
-    return CR_OUT_OF_MEMORY;
+  Connection connection(mysql_init(nullptr));
+  if (!connection) return CR_OUT_OF_MEMORY;
+  // Key values are sent as Windows-1252 (latin1) text, and values reach the
+  // files byte for byte as stored: the server sends results without any
+  // character-set conversion.
+  mysql_options(connection.get(), MYSQL_SET_CHARSET_NAME, "latin1");
+  mysql_options(connection.get(), MYSQL_INIT_COMMAND, "SET character_set_results = NULL");
+  const ConnectionOptions& options = session.options;
+  mysql_options(connection.get(), MYSQL_OPT_CONNECT_TIMEOUT, &options.connectTimeoutSeconds);
+  mysql_options(connection.get(), MYSQL_OPT_READ_TIMEOUT, &options.readTimeoutSeconds);
+  mysql_options(connection.get(), MYSQL_OPT_WRITE_TIMEOUT, &options.writeTimeoutSeconds);
+  const std::string hostText(host);
+  const std::string userText(user);
+  const std::string passwordText(password);
+  const std::string databaseText(database);
+  if (mysql_real_connect(connection.get(), hostText.empty() ? nullptr : hostText.c_str(), userText.c_str(),
+                         passwordText.c_str(), databaseText.c_str(), options.port, nullptr, 0) == nullptr) {
+    return static_cast<RC>(mysql_errno(connection.get()));
   }
+  session.connection = std::move(connection);
   Cursor cursor;
   // a failure leaves the server's default commit mode
   static_cast<void>(dbExecute(session, cursor, "SET AUTOCOMMIT = 0"));
   return RC_OK;
 }
 
-int dbReconnect(DbSession& session) noexcept {
+bool dbReconnect(DbSession& session) noexcept {
   for (long attempt = 1; attempt <= kReconnectAttempts; ++attempt) {
     dbDisconnect(session);
     logMessage("%ld. Versuch zur Wiederherstellung der Datenbankverbindung!", attempt);
@@ -78,26 +72,26 @@ int dbReconnect(DbSession& session) noexcept {
                                 session.host.view(), kDatabaseName);
     if (rc == RC_OK) {
       writeLog("Die Verbindung zur Datenbank wurde wiederhergestellt!");
-      return 1;
+      return true;
     }
     logMessage("Fehler dbConnect(dbReconnect)! RC: %ld Versuch-Nr.: %ld", rc, attempt);
     platform::pauseMilliseconds(kReconnectPauseMs);
   }
-  return 0;
+  return false;
 }
 
 void dbDisconnect(DbSession& session) noexcept { session.connection.reset(); }
 
-int dbSetSchema(DbSession& session, std::string_view schema) noexcept {
+RC dbSetSchema(DbSession& session, std::string_view schema) noexcept {
   std::string statement =
       formatText("ALTER SESSION SET CURRENT_SCHEMA=%.*s", static_cast<int>(schema.size()), schema.data());
-  if (statement.size() >= 200) std::exit(1);
+  if (statement.size() >= kSchemaStatementLimit) return RC_STATEMENT_TOO_LONG;
   Cursor cursor;
-  if (dbExecute(session, cursor, std::move(statement)) != RC_OK) return 0;
+  if (const RC executed = dbExecute(session, cursor, std::move(statement)); executed != RC_OK) return executed;
   Row row;
   const RC fetched = dbFetch(cursor, row);
   dbCloseCursor(cursor);
-  return fetched == RC_OK ? 1 : 0;
+  return fetched;
 }
 
 RC readProductVersion(DbSession& session, std::string_view pattern, double& version) noexcept {

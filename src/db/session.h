@@ -53,14 +53,19 @@ inline constexpr RC RC_NO_USER = RC_FAILED;
 // (an empty password is allowed).
 [[nodiscard]] RC dbOpenSession(DbSession& session, std::string_view user, std::string_view password,
                                std::string_view host, std::string_view database) noexcept;
-// Five attempts with the stored credentials, a minute apart. Returns 1 when
-// a connection was re-established, 0 after five failed attempts.
-[[nodiscard]] int dbReconnect(DbSession& session) noexcept;
+// Five attempts with the stored credentials, a minute apart. Returns true
+// when a connection was re-established, false after five failed attempts.
+[[nodiscard]] bool dbReconnect(DbSession& session) noexcept;
 // Closes the connection.
 void dbDisconnect(DbSession& session) noexcept;
-// Sends the schema switch statement; 1 when it ran and delivered a row.
-int dbSetSchema(DbSession& session, std::string_view schema) noexcept;
+// Schema switch statements of this length or more are never sent.
+inline constexpr std::size_t kSchemaStatementLimit = 200;
+// Sends the schema switch statement. Returns RC_STATEMENT_TOO_LONG for a
+// statement of kSchemaStatementLimit or more (not sent), else the RC of the
+// statement or of its fetch (0 when it delivered a row). Callers go on
+// after any other failure: the statements name the schema themselves.
+[[nodiscard]] RC dbSetSchema(DbSession& session, std::string_view schema) noexcept;
 // The highest product release matching the LIKE pattern; 0.0 when none.
-RC readProductVersion(DbSession& session, std::string_view pattern, double& version) noexcept;
+[[nodiscard]] RC readProductVersion(DbSession& session, std::string_view pattern, double& version) noexcept;
 
 }  // namespace sstrxv

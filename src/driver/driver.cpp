@@ -63,8 +63,9 @@ template <typename Attempt>
 int attemptLoop(RunState& run, Attempt&& attempt) noexcept {
   const char* fileType = run.FileType.c_str();
   for (int number = 1; number <= kMaxAttempts; ++number) {
-    const int result = attempt();
-    if (result == WRITER_OK) {
+    const WriterResult result = attempt();
+    if (result == WriterResult::kStatementTooLong) return EXIT_STATEMENT_TOO_LONG;
+    if (result == WriterResult::kOk) {
       logMessage("Die Schnittstellendatei vom Dateityp '%s' wurde erstellt!", fileType);
       dbDisconnect(run.session);
       return EXIT_DONE;
@@ -74,7 +75,7 @@ int attemptLoop(RunState& run, Attempt&& attempt) noexcept {
       dbDisconnect(run.session);
       return EXIT_FAILED;
     }
-    if (result == WRITER_DB_ERROR && dbReconnect(run.session) == 0) {
+    if (result == WriterResult::kDbError && !dbReconnect(run.session)) {
       logMessage(
           "Die Schnittstellendatei vom Dateityp '%s' konnte auf Grund von DB-Verbindungproblemen nicht erstellt werden.",
           fileType);
@@ -104,13 +105,9 @@ int runProgram(int argc, const char* const* argv, const ConnectionOptions& optio
   platform::ignoreFileSizeSignal();
 
   if (argc < 3) {
-    try {
-      const std::string text = usageText();
-      std::fwrite(text.data(), 1, text.size(), stdout);
-      std::fflush(stdout);
-    } catch (...) {
-      // Without memory for the text the usage is not shown; the exit code stays.
-    }
+    const std::string text = usageText();
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
     return EXIT_USAGE;
   }
   int debugFlag = 0;
@@ -123,19 +120,16 @@ int runProgram(int argc, const char* const* argv, const ConnectionOptions& optio
   run.log.DebugFlag = debugFlag;
   configureLog(run.log);
 
-  if (dbConnect(run.session) != RC_OK && dbReconnect(run.session) == 0) return EXIT_FAILED;
+  if (dbConnect(run.session) != RC_OK && !dbReconnect(run.session)) return EXIT_FAILED;
 
   ExportContext& context = run.exportContext;
   context.currentSchema.assign(kDefaultSchema);
   run.FileType.assign(argv[2]);
   upperCase(run.FileType.text());
-  try {
-    context.interfaceFilePath = argv[1];
-  } catch (...) {
-    dbDisconnect(run.session);
-    return EXIT_FAILED;
+  context.interfaceFilePath = argv[1];
+  if (readProductVersion(run.session, kProductPattern, context.productVersion) == RC_STATEMENT_TOO_LONG) {
+    return EXIT_STATEMENT_TOO_LONG;
   }
-  readProductVersion(run.session, kProductPattern, context.productVersion);
 
   const FileTypeEntry* entry = findFileType(run.FileType.view());
   if (entry == nullptr && run.FileType.size() == kSelectionKeyLength) {

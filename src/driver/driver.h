@@ -16,6 +16,9 @@ namespace sstrxv {
 inline constexpr int EXIT_DONE = 0;
 inline constexpr int EXIT_USAGE = 90;
 inline constexpr int EXIT_FAILED = 99;
+// A statement reached its length limit: the run ends at once, without a
+// final message.
+inline constexpr int EXIT_STATEMENT_TOO_LONG = 1;
 
 inline constexpr int kMaxAttempts = 5;
 inline constexpr unsigned long kAttemptPauseMs = 10000;
@@ -40,7 +43,8 @@ struct RunState {
 // The same with selective creation for the selection key in FileType.
 [[nodiscard]] int runSelectiveAttempts(RunState& run, SelectiveSource& source) noexcept;
 
-// The whole program; returns the exit code.
+// The whole program; returns the exit code. main has made allocation
+// failures end the process (support/memory.h) before it runs.
 [[nodiscard]] int runProgram(int argc, const char* const* argv) noexcept;
 // The same with other waits for the server (tests).
 [[nodiscard]] int runProgram(int argc, const char* const* argv, const ConnectionOptions& options) noexcept;

@@ -1,3 +1,7 @@
 #include "driver/driver.h"
+#include "support/memory.h"
 
-int main(int argc, char** argv) { return sstrxv::runProgram(argc, argv); }
+int main(int argc, char** argv) {
+  sstrxv::endProcessWhenMemoryRunsOut();
+  return sstrxv::runProgram(argc, argv);
+}

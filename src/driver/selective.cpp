@@ -11,7 +11,7 @@
 namespace sstrxv {
 namespace {
 
-using AreaWriter = int (*)(SelectiveRun& run, std::string_view controlArea) noexcept;
+using AreaWriter = WriterResult (*)(SelectiveRun& run, std::string_view controlArea) noexcept;
 
 struct NamedAreaWriter {
   AreaWriter write;
@@ -27,26 +27,21 @@ constexpr NamedAreaWriter kAreaWriters[] = {
 
 // The outcome of a selective writer: a failure is logged under the
 // writer's name and its result kept as the last writer result.
-bool writerSucceeded(int result, const char* name, int& lastWriterResult) noexcept {
-  if (result == WRITER_OK) return true;
+// A statement that reached its length limit is not logged.
+bool writerSucceeded(WriterResult result, const char* name, WriterResult& lastWriterResult) noexcept {
+  if (result == WriterResult::kOk) return true;
   lastWriterResult = result;
+  if (result == WriterResult::kStatementTooLong) return false;
   logMessage("Fehler in %s(). RC: %ld", name, static_cast<long>(result));
   return false;
 }
 
 // The whole download cursor into the list, growing it by one row before
-// every fetch. Returns false when the list cannot grow (logged, cursor
-// closed); a failed fetch is logged and noted in failed.
-bool readDownloads(SelectiveSource& source, std::vector<DownloadRow>& rows, bool& failed) noexcept {
+// every fetch; a failed fetch is logged and noted in failed.
+void readDownloads(SelectiveSource& source, std::vector<DownloadRow>& rows, bool& failed) noexcept {
   RC fetched = RC_OK;
   do {
-    try {
-      rows.emplace_back();
-    } catch (...) {
-      logMessage("Fehler Speicherallokierung in Fill_SelAswDnl()!");
-      source.SQLCloseMvsAswDnl();
-      return false;
-    }
+    rows.emplace_back();
     fetched = source.SQLFetchMvsAswDnl(rows.back());
   } while (fetched == RC_OK);
   if (fetched != RC_NO_MORE_ROWS) {
@@ -55,13 +50,12 @@ bool readDownloads(SelectiveSource& source, std::vector<DownloadRow>& rows, bool
   }
   rows.pop_back();  // the row of the fetch that found none
   source.SQLCloseMvsAswDnl();
-  return true;
 }
 
 // The control areas that one class reaches, each written by the three
 // schedule writers; an area reached again is written again. Returns false
 // after a failure.
-bool writeAreasOfClass(SelectiveRun& run, const std::string& authorizationClass, int& lastWriterResult) noexcept {
+bool writeAreasOfClass(SelectiveRun& run, const std::string& authorizationClass, WriterResult& lastWriterResult) noexcept {
   SelectiveSource& source = run.source;
   if (const RC opened = source.SQLOpenZKOzurBKL(authorizationClass); opened != RC_OK) {
     logMessage("Fehler bei SQLOpenMvsAswDnl! RC: %ld", opened);
@@ -90,7 +84,7 @@ bool writeAreasOfClass(SelectiveRun& run, const std::string& authorizationClass,
 // The badge's own lines, then the lines of every control area its classes
 // reach. Returns false after a failure.
 bool writeDownload(SelectiveRun& run, const DownloadRow& row, SelectedClasses& classes,
-                   int& lastWriterResult) noexcept {
+                   WriterResult& lastWriterResult) noexcept {
   if (!row.badgeNumber.empty()) {
     if (!writerSucceeded(Fill_IDSTAMM_Upd(run, row.badgeNumber), "Fill_IDSTAMM_Upd", lastWriterResult) ||
         !writerSucceeded(Fill_AswBklUpd(run, row.badgeNumber, classes), "Fill_AswBkl_Upd", lastWriterResult)) {
@@ -107,7 +101,7 @@ bool writeDownload(SelectiveRun& run, const DownloadRow& row, SelectedClasses& c
 // before (while reading the download cursor) ends the rows after the
 // first. Returns false when a failure was noted.
 bool writeDownloads(SelectiveRun& run, const std::vector<DownloadRow>& rows, bool failed,
-                    int& lastWriterResult) noexcept {
+                    WriterResult& lastWriterResult) noexcept {
   ExportContext& context = run.context;
   Tenant tenant;
   const Tenant* walkedBefore = context.tenant;
@@ -131,7 +125,12 @@ bool writeDownloads(SelectiveRun& run, const std::vector<DownloadRow>& rows, boo
       failed = true;
       break;
     }
-    dbSetSchema(context.session, schema);
+    // The server rejects the switch; the statements name the schema instead.
+    if (dbSetSchema(context.session, schema) == RC_STATEMENT_TOO_LONG) {
+      lastWriterResult = WriterResult::kStatementTooLong;
+      failed = true;
+      break;
+    }
     context.currentSchema.assign(schema);
     tenant.tenantNumber.assign(row.tenantNumber);
     if (!writeDownload(run, row, classes, lastWriterResult)) failed = true;
@@ -144,23 +143,24 @@ bool writeDownloads(SelectiveRun& run, const std::vector<DownloadRow>& rows, boo
 
 }  // namespace
 
-int Fill_SelAswDnl(SelectiveRun& run, std::string_view selectionKey) noexcept {
+WriterResult Fill_SelAswDnl(SelectiveRun& run, std::string_view selectionKey) noexcept {
   SelectiveSource& source = run.source;
   if (const RC opened = source.SQLOpenMvsAswDnl(selectionKey); opened != RC_OK) {
     logDbFailure("SQLOpenMvsAswDnl", opened);
-    return WRITER_DB_ERROR;
+    return WriterResult::kDbError;
   }
   std::vector<DownloadRow> rows;
   bool failed = false;
-  if (!readDownloads(source, rows, failed)) return WRITER_NO_MEMORY;
+  readDownloads(source, rows, failed);
 
-  int lastWriterResult = WRITER_OK;
+  WriterResult lastWriterResult = WriterResult::kOk;
   if (!writeDownloads(run, rows, failed, lastWriterResult)) {
+    if (lastWriterResult == WriterResult::kStatementTooLong) return lastWriterResult;
     logMessage("Selektiver Import fehlgeschlagen.");
-    return lastWriterResult != WRITER_OK ? lastWriterResult : WRITER_DB_ERROR;
+    return lastWriterResult != WriterResult::kOk ? lastWriterResult : WriterResult::kDbError;
   }
   logMessage("Selektiver Import fertig.");
-  return WRITER_OK;
+  return WriterResult::kOk;
 }
 
 }  // namespace sstrxv

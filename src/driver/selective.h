@@ -13,9 +13,9 @@ namespace sstrxv {
 
 inline constexpr std::size_t kSelectionKeyLength = 14;
 
-// Runs one selective creation for the key. Returns 0 when done, 2 when a
-// database operation failed, 3 when the download list could not grow, or
-// the result of the writer whose failure ended it.
-[[nodiscard]] int Fill_SelAswDnl(SelectiveRun& run, std::string_view selectionKey) noexcept;
+// Runs one selective creation for the key. Returns kOk when done, kDbError
+// when a database operation failed, or the result of the writer whose
+// failure ended it (kStatementTooLong without any further message).
+[[nodiscard]] WriterResult Fill_SelAswDnl(SelectiveRun& run, std::string_view selectionKey) noexcept;
 
 }  // namespace sstrxv

@@ -10,8 +10,21 @@ namespace {
 enum class Produced {
   kFirstCursorFailed,  // logged; the frame ends without closing message
   kFailed,             // logged; the file is closed as failed
+  kStatementTooLong,   // not logged; the file is dropped and nothing more logged
   kDone,
 };
+
+Produced producedBy(Step step) noexcept {
+  switch (step) {
+    case Step::kDone:
+      return Produced::kDone;
+    case Step::kStatementTooLong:
+      return Produced::kStatementTooLong;
+    case Step::kFailed:
+      break;
+  }
+  return Produced::kFailed;
+}
 
 // Points the context at the tenant being walked for as long as the walk runs.
 class WalkedTenant {
@@ -30,31 +43,32 @@ class WalkedTenant {
   Tenant tenant_;
 };
 
-// One tenant: schema switch, tenant message, the writer's rows. Returns
-// false after a failure.
-bool exportTenant(ExportContext& context, const TenantMessage& message, WriterQuery& query,
+// One tenant: schema switch, tenant message, the writer's rows.
+Step exportTenant(ExportContext& context, const TenantMessage& message, WriterQuery& query,
                   const Tenant& tenant, InterfaceFile& file) noexcept {
   // The schema name is written unquoted into every statement: only a
   // plain identifier may get there.
   const bool plainSchema = isPlainIdentifier(tenant.schemaName.view());
   // The server rejects the switch; the statements name the schema instead.
-  if (plainSchema) dbSetSchema(context.session, tenant.schemaName.view());
+  if (plainSchema && dbSetSchema(context.session, tenant.schemaName.view()) == RC_STATEMENT_TOO_LONG) {
+    return Step::kStatementTooLong;
+  }
   context.currentSchema.assign(tenant.schemaName.view());
   logMessage(message, context.schema(), tenant.licenceNumber.c_str(), tenant.tenantNumber.c_str());
   if (!plainSchema) {
     logMessage("Ungueltiger Schemaname: %s", tenant.schemaName.c_str());
     logDbFailure(query.openName(), RC_FAILED);
-    return false;
+    return Step::kFailed;
   }
   query.beginTenant(context);
-  bool ok = false;
+  Step step = Step::kFailed;
   if (const RC opened = query.open(context); opened != RC_OK) {
-    logDbFailure(query.openName(), opened);
+    step = dbFailure(query.openName(), opened);
   } else {
-    ok = query.produceLines(context, file);
+    step = query.produceLines(context, file);
   }
   query.endTenant(context);
-  return ok;
+  return step;
 }
 
 // The tenant walk. The first failure ends it.
@@ -62,7 +76,7 @@ Produced walkTenants(ExportContext& context, const TenantMessage& message, Write
                      InterfaceFile& file) noexcept {
   Cursor tenantCursor;
   if (const RC opened = SQLOpenMvs112Mnd(context.session, tenantCursor); opened != RC_OK) {
-    logDbFailure("SQLOpenMvs112Mnd", opened);
+    if (dbFailure("SQLOpenMvs112Mnd", opened) == Step::kStatementTooLong) return Produced::kStatementTooLong;
     return Produced::kFirstCursorFailed;
   }
   WalkedTenant walked(context);
@@ -77,8 +91,9 @@ Produced walkTenants(ExportContext& context, const TenantMessage& message, Write
       result = Produced::kFailed;
       break;
     }
-    if (!exportTenant(context, message, query, tenant, file) || file.failed()) {
-      result = Produced::kFailed;
+    const Step step = exportTenant(context, message, query, tenant, file);
+    if (step != Step::kDone || file.failed()) {
+      result = producedBy(step == Step::kDone ? Step::kFailed : step);
       break;
     }
   }
@@ -89,17 +104,17 @@ Produced walkTenants(ExportContext& context, const TenantMessage& message, Write
 // The writer's own cursor over the system schema.
 Produced readRows(ExportContext& context, WriterQuery& query, InterfaceFile& file) noexcept {
   if (const RC opened = query.open(context); opened != RC_OK) {
-    logDbFailure(query.openName(), opened);
+    if (dbFailure(query.openName(), opened) == Step::kStatementTooLong) return Produced::kStatementTooLong;
     return Produced::kFirstCursorFailed;
   }
-  return query.produceLines(context, file) ? Produced::kDone : Produced::kFailed;
+  return producedBy(query.produceLines(context, file));
 }
 
 // Closes the file and logs the closing message. Only a file written whole
 // takes its path; a file that could not be written whole must not pass as
 // written. The export stops at a failed write, so a failure noted before
 // the file is closed is either that write or a database failure.
-int finish(InterfaceFile&& file, const std::string& path, Produced produced) noexcept {
+WriterResult finish(InterfaceFile&& file, const std::string& path, Produced produced) noexcept {
   const bool writeStopped = file.failed();
   const bool ok = produced == Produced::kDone;
   bool written = !writeStopped;
@@ -107,8 +122,8 @@ int finish(InterfaceFile&& file, const std::string& path, Produced produced) noe
   else std::move(file).abandon();
   if (!written) logMessage("Schreiben der Datei %s fehlgeschlagen", path.c_str());
   logMessage(ok && written ? "Import %s fertig." : "Import %s fehlgeschlagen.", path.c_str());
-  if (!ok && !writeStopped) return WRITER_DB_ERROR;
-  return written ? WRITER_OK : WRITER_FILE_ERROR;
+  if (!ok && !writeStopped) return WriterResult::kDbError;
+  return written ? WriterResult::kOk : WriterResult::kFileError;
 }
 
 }  // namespace
@@ -124,52 +139,61 @@ void logDbFailure(const char* operation, RC rc) noexcept {
   logMessage("Fehler in Fkt. %s(). RC: %ld", operation, rc);
 }
 
-bool WriterQuery::produceLines(ExportContext& context, InterfaceFile& file) noexcept {
-  bool ok = true;
+Step dbFailure(const char* operation, RC rc) noexcept {
+  if (rc == RC_STATEMENT_TOO_LONG) return Step::kStatementTooLong;
+  logDbFailure(operation, rc);
+  return Step::kFailed;
+}
+
+Step WriterQuery::produceLines(ExportContext& context, InterfaceFile& file) noexcept {
+  Step step = Step::kDone;
   for (;;) {
     const RC fetched = fetch(context);
     if (fetched == RC_NO_MORE_ROWS) break;
+    if (fetched == RC_STATEMENT_TOO_LONG) {
+      step = Step::kStatementTooLong;
+      break;
+    }
     if (fetched != RC_OK) {
       reportFetchFailure(fetched);
-      ok = false;
+      step = Step::kFailed;
       break;
     }
     // After a failed write the rest of the export is of no use.
-    if (!writeRow(context, file) || file.failed()) {
-      ok = false;
-      break;
-    }
+    step = writeRow(context, file);
+    if (step == Step::kDone && file.failed()) step = Step::kFailed;
+    if (step != Step::kDone) break;
   }
   close();
-  return ok;
+  return step;
 }
 
-int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query) noexcept {
+WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query) noexcept {
   OutputTarget target;
-  try {
-    target.path = context.interfaceFilePath;
-  } catch (...) {
-    return WRITER_NO_MEMORY;
-  }
+  target.path = context.interfaceFilePath;
   return runWriter(context, texts, query, target);
 }
 
-int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query,
-              const OutputTarget& target) noexcept {
+WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query,
+                       const OutputTarget& target) noexcept {
   const std::string& path = target.path;
   std::optional<InterfaceFile> file = InterfaceFile::open(path, target.mode);
   if (!file) {
     logMessage(texts.openFailure, path.c_str());
-    return WRITER_FILE_ERROR;
+    return WriterResult::kFileError;
   }
   if (target.logStart) logMessage(texts.start, path.c_str(), target.key.c_str());
   query.afterStart(context);
 
   const Produced produced = texts.tenant ? walkTenants(context, *texts.tenant, query, *file)
                                          : readRows(context, query, *file);
+  if (produced == Produced::kStatementTooLong) {
+    std::move(*file).drop();
+    return WriterResult::kStatementTooLong;
+  }
   if (produced == Produced::kFirstCursorFailed) {
     std::move(*file).abandon();
-    return WRITER_DB_ERROR;
+    return WriterResult::kDbError;
   }
   return finish(std::move(*file), path, produced);
 }

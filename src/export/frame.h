@@ -10,20 +10,19 @@
 #include "export/context.h"
 #include "export/interface_file.h"
 #include "export/record.h"
+#include "export/writer_result.h"
 #include "support/log.h"
 #include "support/text.h"
 
 namespace sstrxv {
 
-enum WriterResult : int {
-  WRITER_OK = 0,
-  WRITER_FILE_ERROR = 1,
-  WRITER_DB_ERROR = 2,
-  WRITER_NO_MEMORY = 3,
-};
+// How a writer's step ended. kFailed: a failure, which the step has
+// logged. kStatementTooLong: a statement reached its length limit; it is
+// not logged, and the writer ends at once.
+enum class [[nodiscard]] Step { kDone, kFailed, kStatementTooLong };
 
 // A whole-file writer as the driver calls it.
-using Writer = int (*)(ExportContext& context) noexcept;
+using Writer = WriterResult (*)(ExportContext& context) noexcept;
 
 using PathMessage = MessageFormat<1>;
 using StartMessage = MessageFormat<1, 2>;  // the path, and a selective writer's key
@@ -51,6 +50,10 @@ struct OutputTarget {
 
 // Logs "Fehler in Fkt. <operation>(). RC: <rc>".
 void logDbFailure(const char* operation, RC rc) noexcept;
+// The step a failed database operation ends: kStatementTooLong, without a
+// message, for a statement that reached its limit; otherwise the failure
+// is logged under the operation's name and the step failed.
+Step dbFailure(const char* operation, RC rc) noexcept;
 
 // How a writer reads its rows and turns them into lines. The frame calls
 // open once (per tenant inside the tenant loop) and then produceLines; the
@@ -68,14 +71,14 @@ class WriterQuery {
   // Clears the record and fetches the next row into it.
   [[nodiscard]] virtual RC fetch(ExportContext& context) noexcept = 0;
   virtual void close() noexcept = 0;
-  // The steps for one fetched row, ending with its line. Returns false
-  // after a failure, which it has logged; the row loop then stops.
-  [[nodiscard]] virtual bool writeRow(ExportContext& context, InterfaceFile& file) noexcept = 0;
+  // The steps for one fetched row, ending with its line. Anything but
+  // kDone ends the row loop.
+  virtual Step writeRow(ExportContext& context, InterfaceFile& file) noexcept = 0;
 
   // The row loop: fetch, write, until the rows are exhausted or a failure
   // ends it (a failed write to the file among them); then the cursor is
-  // closed. Returns false after a failure.
-  [[nodiscard]] virtual bool produceLines(ExportContext& context, InterfaceFile& file) noexcept;
+  // closed.
+  virtual Step produceLines(ExportContext& context, InterfaceFile& file) noexcept;
 
   // After the start message, before the first cursor is opened.
   virtual void afterStart(ExportContext&) noexcept {}
@@ -132,10 +135,10 @@ class RecordQuery : public RowQuery {
     return rc;
   }
   void close() noexcept override { dbCloseCursor(cursor_); }
-  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     copyTenant(context);
     file.write(record_);
-    return true;
+    return Step::kDone;
   }
 
  protected:
@@ -159,10 +162,10 @@ class RecordQuery : public RowQuery {
 
 // Runs one whole-file writer into the context's interfaceFilePath; returns
 // its writerResult.
-[[nodiscard]] int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query) noexcept;
+[[nodiscard]] WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query) noexcept;
 // The same into another output (the selective writers' files).
-[[nodiscard]] int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query,
-                            const OutputTarget& target) noexcept;
+[[nodiscard]] WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query,
+                                     const OutputTarget& target) noexcept;
 
 // The tenant cursor.
 [[nodiscard]] RC SQLOpenMvs112Mnd(DbSession& session, Cursor& tenantCursor) noexcept;

@@ -5,15 +5,11 @@
 namespace sstrxv {
 
 std::optional<InterfaceFile> InterfaceFile::open(const std::string& path, platform::OutputMode mode) noexcept {
-  try {
-    std::optional<platform::OutputFile> output = platform::OutputFile::open(platform::nativePath(path), mode);
-    if (!output) return std::nullopt;
-    std::optional<InterfaceFile> file(InterfaceFile(std::move(*output)));
-    file->buffer_.reserve(kFlushBytes + 1024);
-    return file;
-  } catch (...) {
-    return std::nullopt;  // no memory for the buffer
-  }
+  std::optional<platform::OutputFile> output = platform::OutputFile::open(platform::nativePath(path), mode);
+  if (!output) return std::nullopt;
+  std::optional<InterfaceFile> file(InterfaceFile(std::move(*output)));
+  file->buffer_.reserve(kFlushBytes + 1024);
+  return file;
 }
 
 void InterfaceFile::flush() noexcept {
@@ -26,6 +22,11 @@ bool InterfaceFile::close() && noexcept {
   if (failed_) return false;
   failed_ = !file_.commit();
   return !failed_;
+}
+
+void InterfaceFile::drop() && noexcept {
+  buffer_.clear();
+  file_.discard();
 }
 
 void InterfaceFile::abandon() && noexcept {

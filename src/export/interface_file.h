@@ -24,7 +24,8 @@ class InterfaceFile {
   ~InterfaceFile() = default;
 
   // Formats a record as one line and writes it. A line that cannot be
-  // built or written marks the file as failed; nothing is written after that.
+  // written, or a record whose line builder throws, marks the file as
+  // failed; nothing is written after that.
   template <typename RecordType>
   void write(const RecordType& record) noexcept {
     if (failed_) return;
@@ -39,8 +40,8 @@ class InterfaceFile {
     if (buffer_.size() >= kFlushBytes) flush();
   }
 
-  // True once a line could not be written (disk full, file too large, no
-  // memory for a line).
+  // True once a line could not be written (disk full, file too large) or
+  // built.
   [[nodiscard]] bool failed() const noexcept { return failed_; }
 
   // Writes what is left and closes the file; a whole-file writer's file then
@@ -50,6 +51,9 @@ class InterfaceFile {
   // Ends a failed attempt: a whole-file writer's file is dropped, so the
   // path keeps what it had before; an update file keeps the lines written.
   void abandon() && noexcept;
+  // Ends the writer at once: the lines not yet written go nowhere, and a
+  // whole-file writer's file with them.
+  void drop() && noexcept;
 
  private:
   static constexpr std::size_t kFlushBytes = std::size_t{1} << 18;

@@ -40,15 +40,11 @@ RC MysqlSelectiveSource::SQLOpenIDS_Sel(std::string_view) noexcept { return notO
 RC MysqlSelectiveSource::SQLFetchIDS_Sel(Row&) noexcept { return notOnMysql("SQLFetchIDS_Sel"); }
 RC MysqlSelectiveSource::SQLCloseIDS_Sel() noexcept { return notOnMysql("SQLCloseIDS_Sel"); }
 
-int runSelectiveWriter(SelectiveRun& run, const WriterTexts& texts, WriterQuery& query,
-                       const SelectiveWriter& writer, std::string_view key, bool logStart) noexcept {
+WriterResult runSelectiveWriter(SelectiveRun& run, const WriterTexts& texts, WriterQuery& query,
+                                const SelectiveWriter& writer, std::string_view key, bool logStart) noexcept {
   OutputTarget target;
-  try {
-    target.path = run.context.interfaceFilePath + writer.fileName;
-    target.key = key;
-  } catch (...) {
-    return WRITER_NO_MEMORY;
-  }
+  target.path = run.context.interfaceFilePath + writer.fileName;
+  target.key = key;
   target.mode = (run.marks.*writer.firstCall).pending ? platform::OutputMode::kRecreate
                                                       : platform::OutputMode::kAppend;
   target.logStart = logStart;

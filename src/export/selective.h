@@ -154,9 +154,9 @@ constexpr std::string_view updateFileName(const SelectiveWriter& writer) {
 // Runs a selective writer's query into its update file: recreated while the
 // first-call mark is pending, appended to afterwards. Returns the
 // writerResult.
-[[nodiscard]] int runSelectiveWriter(SelectiveRun& run, const WriterTexts& texts, WriterQuery& query,
-                                     const SelectiveWriter& writer, std::string_view key,
-                                     bool logStart) noexcept;
+[[nodiscard]] WriterResult runSelectiveWriter(SelectiveRun& run, const WriterTexts& texts, WriterQuery& query,
+                                              const SelectiveWriter& writer, std::string_view key,
+                                              bool logStart) noexcept;
 
 // What a full writer's query must be for SelectiveQuery: a RowQuery, whose
 // nextRow SelectiveQuery replaces, and a class it can derive from. Its
@@ -184,7 +184,7 @@ class SelectiveQuery : public FullQuery {
   void afterStart(ExportContext&) noexcept override { (run_.marks.*writer_.firstCall).pending = false; }
 
   // Writes the key's lines into the update file.
-  [[nodiscard]] int write(const WriterTexts& texts, bool logStart = true) noexcept {
+  [[nodiscard]] WriterResult write(const WriterTexts& texts, bool logStart = true) noexcept {
     return runSelectiveWriter(run_, texts, *this, writer_, key_, logStart);
   }
 

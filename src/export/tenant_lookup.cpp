@@ -33,12 +33,7 @@ LookupAnswer TenantLookup::answer(ExportContext& context, std::string_view key, 
   if (context.perRowLookups || context.tenant == nullptr) return LookupAnswer::kAskServer;
   if (!table_.loaded()) {
     // The set statement is sent at the first question of the tenant.
-    try {
-      table_.load(context.session, setStatement_(context));
-    } catch (...) {
-      table_.clear();
-      return LookupAnswer::kAskServer;
-    }
+    table_.load(context.session, setStatement_(context));
   }
   return table_.find(key, row);
 }

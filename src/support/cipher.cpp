@@ -93,27 +93,22 @@ void hexToBytes(std::string_view hex, std::uint8_t* target) noexcept {
   }
 }
 
-int decryptText(std::string_view cipherText, std::string& plainText, std::string_view key) noexcept {
+void decryptText(std::string_view cipherText, std::string& plainText, std::string_view key) noexcept {
   plainText.clear();
   CipherState state;
   blowfishInit(state, key);
-  try {
-    std::string bytes;
-    for (std::size_t position = 0; position + 16 <= cipherText.size(); position += 16) {
-      std::array<std::uint8_t, 8> block{};
-      hexToBytes(cipherText.substr(position, 16), block.data());
-      std::uint32_t L = littleEndianWord(block.data());
-      std::uint32_t R = littleEndianWord(block.data() + 4);
-      blowfishDecryptBlock(state, L, R);
-      putLittleEndianWord(L, block.data());
-      putLittleEndianWord(R, block.data() + 4);
-      bytes.append(reinterpret_cast<const char*>(block.data()), block.size());
-    }
-    plainText.assign(bytes.c_str());  // up to the first zero byte
-  } catch (...) {
-    plainText.clear();
+  std::string bytes;
+  for (std::size_t position = 0; position + 16 <= cipherText.size(); position += 16) {
+    std::array<std::uint8_t, 8> block{};
+    hexToBytes(cipherText.substr(position, 16), block.data());
+    std::uint32_t L = littleEndianWord(block.data());
+    std::uint32_t R = littleEndianWord(block.data() + 4);
+    blowfishDecryptBlock(state, L, R);
+    putLittleEndianWord(L, block.data());
+    putLittleEndianWord(R, block.data() + 4);
+    bytes.append(reinterpret_cast<const char*>(block.data()), block.size());
   }
-  return 1;
+  plainText.assign(bytes.c_str());  // up to the first zero byte
 }
 
 std::string encryptText(std::string_view plainText, std::string_view key) {

@@ -29,8 +29,7 @@ void hexToBytes(std::string_view hex, std::uint8_t* target) noexcept;
 
 // Deciphers a stored value: the plain text up to its first zero byte. Only
 // whole 16-digit blocks are deciphered; a shorter rest is ignored.
-// Always returns 1.
-int decryptText(std::string_view cipherText, std::string& plainText, std::string_view key) noexcept;
+void decryptText(std::string_view cipherText, std::string& plainText, std::string_view key) noexcept;
 
 // The opposite direction, for setting up a settings file: the plain text
 // padded with zero bytes to whole blocks (a text that fills its last block

@@ -146,53 +146,49 @@ bool writeAll(int fd, std::string_view bytes) noexcept {
 }
 
 std::optional<OutputFile> OutputFile::open(const std::string& path, OutputMode mode, TemporaryKind kind) noexcept {
-  try {
-    OutputFile output;
-    if (mode == OutputMode::kAppend) {
-      output.file_ = openForAppending(path);
-      if (!output.file_) return std::nullopt;
-      return output;
-    }
-    if (!mayTakePlaceOf(path)) return std::nullopt;
-    if (mode == OutputMode::kRecreate) {
-      ::unlink(path.c_str());
-      // Exclusive: whatever appeared at the path in the meantime is left alone.
-      output.file_ = FileHandle(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-      if (!output.file_) return std::nullopt;
-      return output;
-    }
-    const auto [directory, name] = splitPath(path);
-    if (name.empty()) return std::nullopt;
-    output.replace_ = true;
-    output.path_ = path;
-    if (kind == TemporaryKind::kUnnamedWhereSupported) {
-      output.file_ = FileHandle(::open(directory.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666));
-      if (output.file_) return output;
-      // Only a file system without unnamed files falls back to a named one.
-      if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return std::nullopt;
-    }
-    removeLeftTemporaries(directory, name);
-    for (int attempt = 0; attempt < kMaxNameTries && !output.file_; ++attempt) {
-      output.temporary_ = temporaryName(directory, name);
-      // Exclusive and never through a link: the name is the program's own.
-      output.file_ = FileHandle(::open(output.temporary_.c_str(),
-                                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-      if (!output.file_ && errno != EEXIST) break;
-      // Locked for as long as this process lives (where the file system has
-      // locks), and still at its name: another run's sweep may have taken it.
-      if (output.file_) {
-        const bool taken = ::flock(output.file_.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-        if (taken || !sameFile(output.temporary_, output.file_.get())) output.file_.reset();
-      }
-    }
-    if (!output.file_) {
-      output.temporary_.clear();
-      return std::nullopt;
-    }
+  OutputFile output;
+  if (mode == OutputMode::kAppend) {
+    output.file_ = openForAppending(path);
+    if (!output.file_) return std::nullopt;
     return output;
-  } catch (...) {
-    return std::nullopt;  // no memory for the names
   }
+  if (!mayTakePlaceOf(path)) return std::nullopt;
+  if (mode == OutputMode::kRecreate) {
+    ::unlink(path.c_str());
+    // Exclusive: whatever appeared at the path in the meantime is left alone.
+    output.file_ = FileHandle(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!output.file_) return std::nullopt;
+    return output;
+  }
+  const auto [directory, name] = splitPath(path);
+  if (name.empty()) return std::nullopt;
+  output.replace_ = true;
+  output.path_ = path;
+  if (kind == TemporaryKind::kUnnamedWhereSupported) {
+    output.file_ = FileHandle(::open(directory.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666));
+    if (output.file_) return output;
+    // Only a file system without unnamed files falls back to a named one.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return std::nullopt;
+  }
+  removeLeftTemporaries(directory, name);
+  for (int attempt = 0; attempt < kMaxNameTries && !output.file_; ++attempt) {
+    output.temporary_ = temporaryName(directory, name);
+    // Exclusive and never through a link: the name is the program's own.
+    output.file_ = FileHandle(::open(output.temporary_.c_str(),
+                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!output.file_ && errno != EEXIST) break;
+    // Locked for as long as this process lives (where the file system has
+    // locks), and still at its name: another run's sweep may have taken it.
+    if (output.file_) {
+      const bool taken = ::flock(output.file_.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+      if (taken || !sameFile(output.temporary_, output.file_.get())) output.file_.reset();
+    }
+  }
+  if (!output.file_) {
+    output.temporary_.clear();
+    return std::nullopt;
+  }
+  return output;
 }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
@@ -217,26 +213,21 @@ bool OutputFile::commit() noexcept {
     return false;
   }
   if (!replace_) return true;
-  try {
-    const auto [directory, name] = splitPath(path_);
-    for (int attempt = 0; attempt < kMaxNameTries && temporary_.empty(); ++attempt) {
-      std::string candidate = temporaryName(directory, name);
-      if (linkUnnamed(file_.get(), candidate)) temporary_ = std::move(candidate);
-      else if (errno != EEXIST) break;
-    }
-    // Something that is no file may have appeared at the path meanwhile: it stays.
-    if (temporary_.empty() || !mayTakePlaceOf(path_) || ::rename(temporary_.c_str(), path_.c_str()) != 0) {
-      discard();
-      return false;
-    }
-    temporary_.clear();
-    file_.reset();
-    syncDirectory(directory);
-    return true;
-  } catch (...) {
+  const auto [directory, name] = splitPath(path_);
+  for (int attempt = 0; attempt < kMaxNameTries && temporary_.empty(); ++attempt) {
+    std::string candidate = temporaryName(directory, name);
+    if (linkUnnamed(file_.get(), candidate)) temporary_ = std::move(candidate);
+    else if (errno != EEXIST) break;
+  }
+  // Something that is no file may have appeared at the path meanwhile: it stays.
+  if (temporary_.empty() || !mayTakePlaceOf(path_) || ::rename(temporary_.c_str(), path_.c_str()) != 0) {
     discard();
     return false;
   }
+  temporary_.clear();
+  file_.reset();
+  syncDirectory(directory);
+  return true;
 }
 
 }  // namespace sstrxv::platform

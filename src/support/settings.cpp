@@ -70,25 +70,18 @@ SettingResult findSetting(std::istream& file, std::string_view section, std::str
 
 SettingResult readSetting(std::string_view section, std::string_view key, long number,
                           std::string_view path) noexcept {
-  try {
-    // Only a regular file of bounded size: a device or FIFO at the path
-    // reads as a missing file instead of never ending.
-    if (const auto text = platform::readRegularFile(platform::nativePath(path))) {
-      return readSettingFromText(section, key, number, *text);
-    }
-  } catch (...) {
+  // Only a regular file of bounded size: a device or FIFO at the path
+  // reads as a missing file instead of never ending.
+  if (const auto text = platform::readRegularFile(platform::nativePath(path))) {
+    return readSettingFromText(section, key, number, *text);
   }
   return SettingResult{};
 }
 
 SettingResult readSettingFromText(std::string_view section, std::string_view key, long number,
                                   std::string_view text) noexcept {
-  try {
-    std::istringstream file{std::string(text)};
-    return findSetting(file, section, key, number);
-  } catch (...) {
-  }
-  return SettingResult{};
+  std::istringstream file{std::string(text)};
+  return findSetting(file, section, key, number);
 }
 
 }  // namespace sstrxv

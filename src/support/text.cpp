@@ -15,23 +15,19 @@ void appendFormatV(std::string& target, const char* format, std::va_list args) n
   const std::size_t old = target.size();
   va_list second;
   va_copy(second, args);
-  try {
-    // First into the room the text already has (64 to 512 bytes): most
-    // texts fit and are formatted once. vsnprintf writes its terminator
-    // into the string's own spare byte.
-    const std::size_t room = std::clamp<std::size_t>(target.capacity() - old, 64, 512);
-    target.resize(old + room);
-    const int needed = std::vsnprintf(target.data() + old, room + 1, format, args);
-    if (needed < 0) {
-      target.resize(old);
-    } else if (static_cast<std::size_t>(needed) <= room) {
-      target.resize(old + static_cast<std::size_t>(needed));
-    } else {
-      target.resize(old + static_cast<std::size_t>(needed));
-      std::vsnprintf(target.data() + old, static_cast<std::size_t>(needed) + 1, format, second);
-    }
-  } catch (...) {
-    target.resize(std::min(target.size(), old));  // no memory: the text stays as it was
+  // First into the room the text already has (64 to 512 bytes): most
+  // texts fit and are formatted once. vsnprintf writes its terminator
+  // into the string's own spare byte.
+  const std::size_t room = std::clamp<std::size_t>(target.capacity() - old, 64, 512);
+  target.resize(old + room);
+  const int needed = std::vsnprintf(target.data() + old, room + 1, format, args);
+  if (needed < 0) {
+    target.resize(old);
+  } else if (static_cast<std::size_t>(needed) <= room) {
+    target.resize(old + static_cast<std::size_t>(needed));
+  } else {
+    target.resize(old + static_cast<std::size_t>(needed));
+    std::vsnprintf(target.data() + old, static_cast<std::size_t>(needed) + 1, format, second);
   }
   va_end(second);
 }

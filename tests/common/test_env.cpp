@@ -157,7 +157,7 @@ void ProgramSession::reopen() {
   EXPECT_EQ(dbOpenSession(session, kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK);
 }
 
-int runWriterInProcess(InstallLayout& layout, Writer writer, const std::string& path,
+WriterResult runWriterInProcess(InstallLayout& layout, Writer writer, const std::string& path,
                        double productVersion) {
   layout.enter();
   ProgramSession program;

@@ -7,11 +7,17 @@
 
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "db/session.h"
 #include "export/frame.h"
+
+namespace sstrxv {
+// Writer results in failure messages by their numbers.
+inline void PrintTo(WriterResult result, std::ostream* out) { *out << static_cast<int>(result); }
+}  // namespace sstrxv
 
 namespace sstrxv::test {
 
@@ -77,7 +83,7 @@ class InstallLayout {
 // layout's working directory, messages to the log, the given output path
 // and product release, on a fresh session that is closed again afterwards.
 // For failures, whose retries would pause when the program runs as a process.
-int runWriterInProcess(InstallLayout& layout, Writer writer, const std::string& path,
+WriterResult runWriterInProcess(InstallLayout& layout, Writer writer, const std::string& path,
                        double productVersion = 0.0);
 
 // A session of the program's user on the test server, with the context a

@@ -158,7 +158,9 @@ TEST_F(SessionTest, ProductVersion) {
   connect();
   EXPECT_EQ(readProductVersion(session, kProductPattern, version), RC_OK);
   EXPECT_DOUBLE_EQ(version, 5.4);
-  EXPECT_EQ(dbSetSchema(session, "TENANT1"), 0);  // the server rejects the switch
+  const RC switched = dbSetSchema(session, "TENANT1");  // the server rejects the switch
+  EXPECT_NE(switched, RC_OK);
+  EXPECT_NE(switched, RC_STATEMENT_TOO_LONG);
 }
 
 TEST_F(SessionTest, ConnectReadsTheEncipheredSettings) {
@@ -175,7 +177,7 @@ TEST_F(SessionTest, ConnectReadsTheEncipheredSettings) {
 TEST_F(SessionTest, ReconnectTriesFiveTimesAMinuteApart) {
   layout.writeSettings("", kProgramUser, "wrong");
   EXPECT_EQ(dbConnect(session), 1045);
-  EXPECT_EQ(dbReconnect(session), 0);
+  EXPECT_FALSE(dbReconnect(session));
   EXPECT_EQ(pauses, 5);  // after the fifth failure as well
   EXPECT_EQ(lastPause, 60000u);
   const auto log = layout.logMessages();
@@ -186,7 +188,7 @@ TEST_F(SessionTest, ReconnectTriesFiveTimesAMinuteApart) {
 
   // Credentials are read once: the stored ones are used again.
   session.password.assign(kProgramPassword);
-  EXPECT_EQ(dbReconnect(session), 1);
+  EXPECT_TRUE(dbReconnect(session));
   EXPECT_EQ(pauses, 5);
   EXPECT_EQ(layout.logMessages().back(), "Die Verbindung zur Datenbank wurde wiederhergestellt!");
   Cursor cursor;
@@ -210,12 +212,28 @@ TEST_F(SessionTest, ReconnectionClosesThePreviousConnection) {
   session.password.assign(kProgramPassword);
   connect();
   EXPECT_EQ(programConnections(), "1");
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(dbReconnect(session), 1);
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(dbReconnect(session));
   EXPECT_EQ(programConnections(), "1");
 }
 
-TEST(StatementText, OversizedStatementEndsTheProcessWithCode1) {
+// A statement at its limit is never sent: every operation that would send
+// it returns the one RC that ends the run. (The process's exit code 1 is
+// tested with the program, tests/driver.)
+TEST_F(SessionTest, OversizedStatementIsNotSent) {
+  connect();
   const std::string big(2000, 'x');
-  EXPECT_EXIT(static_cast<void>(formatStatement("%s", big.c_str())), ::testing::ExitedWithCode(1), "");
-  EXPECT_EQ(formatStatement("%s", std::string(1999, 'y').c_str()).size(), 1999u);
+  EXPECT_FALSE(formatStatement("%s", big.c_str()));
+  EXPECT_EQ(formatStatement("%s", std::string(1999, 'y').c_str())->size(), 1999u);
+
+  Cursor cursor;
+  ASSERT_EQ(execute(cursor, "SELECT 1"), RC_OK);
+  EXPECT_EQ(openCursor(session, cursor, "SELECT '%s'", std::string(1991, 'x').c_str()), RC_STATEMENT_TOO_LONG);
+  EXPECT_EQ(cursor.statement, "SELECT 1");  // nothing sent
+  bool copied = false;
+  EXPECT_EQ(readSingleRow(session, formatStatement("SELECT '%s'", big.c_str()), [&](const Row&) { copied = true; }),
+            RC_STATEMENT_TOO_LONG);
+  EXPECT_FALSE(copied);
+  EXPECT_EQ(dbSetSchema(session, std::string(167, 'S')), RC_STATEMENT_TOO_LONG);  // 200 characters
+  EXPECT_NE(dbSetSchema(session, std::string(166, 'S')), RC_STATEMENT_TOO_LONG);  // 199: sent, rejected
+  EXPECT_TRUE(layout.logMessages().empty());
 }

@@ -142,10 +142,10 @@ int reconnectPauses;
 int attemptPauses;
 std::vector<int> results;
 
-int scriptedWriter(ExportContext&) noexcept {
+WriterResult scriptedWriter(ExportContext&) noexcept {
   const int result = results[static_cast<size_t>(calls)];
   ++calls;
-  return result;
+  return static_cast<WriterResult>(result);
 }
 
 void countPauses(unsigned long ms) {

@@ -155,11 +155,11 @@ class SelectiveTest : public WriterTest {
   }
   std::string file(const std::string& name) const { return layout.outDir().string() + "//" + name + "_upd.imp"; }
   std::string missing() const { return (layout.root() / "missing").string(); }
-  int select(ScriptedSource& from) {
+  WriterResult select(ScriptedSource& from) {
     SelectiveRun run{program->context, from, marks};
     return Fill_SelAswDnl(run, "KEY");
   }
-  int select() { return select(source); }
+  WriterResult select() { return select(source); }
 
   std::unique_ptr<ProgramSession> program;
   ScriptedSource source;
@@ -171,7 +171,7 @@ class SelectiveTest : public WriterTest {
 TEST_F(SelectiveTest, EveryBadgeAndEveryAreaItsClassesReachIsWrittenAndAppendedAcrossCalls) {
   const Strings names = {"idstamm", "aswbkl", "mgsst20p", "mgsst35p", "mgsst41p"};
   for (const auto& name : names) writeFile(file(name), "stale\r\n");
-  ASSERT_EQ(select(), WRITER_OK);
+  ASSERT_EQ(select(), WriterResult::kOk);
   // Badge lines with the BsvMap and cost-centre lookups in the schema of their tenant. The row
   // without badge reaches no area: the class list is emptied after every row. Areas in the order
   // reached: A1, A2 (class C1 of B1), A1 (C2), A1, A2 (C1 of B2).
@@ -209,7 +209,7 @@ TEST_F(SelectiveTest, EveryBadgeAndEveryAreaItsClassesReachIsWrittenAndAppendedA
   // A second run in the same process appends to every file.
   ScriptedSource again;
   script(again);
-  ASSERT_EQ(select(again), WRITER_OK);
+  ASSERT_EQ(select(again), WriterResult::kOk);
   for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(readFile(file(names[i])), expected[i] + expected[i]) << names[i];
 }
 
@@ -219,31 +219,31 @@ TEST_F(SelectiveTest, FailuresEndTheRunWithTheirMessagesAndResults) {
     std::string operation;  // fails on its call number `call` with `rc`
     int call;
     RC rc;
-    int result;
+    WriterResult result;
     Strings tail;            // the last messages of the log
     std::size_t badgeLines;  // lines in idstamm_upd.imp
   };
   const std::vector<Case> cases = {
       // The third row finds no schema: done after two rows.
-      {"SQLGetSchema", 3, 1032, 0, {zonesDone, "Selektiver Import fertig."}, 1},
-      {"SQLGetSchema", 1, 2013, 2, {"Fehler bei der Funktion SQLGetSchema(). RC: 2013", failed}, 0},
+      {"SQLGetSchema", 3, 1032, WriterResult::kOk, {zonesDone, "Selektiver Import fertig."}, 1},
+      {"SQLGetSchema", 1, 2013, WriterResult::kDbError, {"Fehler bei der Funktion SQLGetSchema(). RC: 2013", failed}, 0},
       // Reading the download list fails after its first row: that row is still written.
-      {"SQLFetchMvsAswDnl", 2, 2013, 2, {zonesDone, failed}, 1},
+      {"SQLFetchMvsAswDnl", 2, 2013, WriterResult::kDbError, {zonesDone, failed}, 1},
       // A writer fails in the first area: its result ends the run at once.
-      {"SQLFetchS35P_Sel", 2, 2006, 2,
+      {"SQLFetchS35P_Sel", 2, 2006, WriterResult::kDbError,
        {"Fehler in Fkt. SQLFetchS35P_Sel(). RC: 2006", "Import " + file("mgsst35p") + " fehlgeschlagen.",
         "Fehler in Fill_MGSST35P_Upd(). RC: 2", failed}, 1},
-      {"SQLOpenZKOzurBKL", 1, 2013, 2, {"Fehler bei SQLOpenMvsAswDnl! RC: 2013", failed}, 1},
-      {"SQLFetchZKOzurBKL", 2, 2013, 2, {zonesDone, "Fehler in SQLFetchZKOzurBKL(). RC: 2013", failed}, 1},
+      {"SQLOpenZKOzurBKL", 1, 2013, WriterResult::kDbError, {"Fehler bei SQLOpenMvsAswDnl! RC: 2013", failed}, 1},
+      {"SQLFetchZKOzurBKL", 2, 2013, WriterResult::kDbError, {zonesDone, "Fehler in SQLFetchZKOzurBKL(). RC: 2013", failed}, 1},
       // No file can be opened: the writer's result 1 is the result.
-      {"missing directory", 0, 0, 1,
+      {"missing directory", 0, 0, WriterResult::kFileError,
        {"Oeffnen der Datei " + missing() + "//idstamm_upd.imp fehlgeschlagen", "Fehler in Fill_IDSTAMM_Upd(). RC: 1", failed}, 0},
       // Below release 5.4 the selective badge writer still reads the cost centre.
-      {"release 5.3, tenant T3", 0, 0, 2,
+      {"release 5.3, tenant T3", 0, 0, WriterResult::kDbError,
        {"Fehler in Fkt. SQLReadKst(Kal)(). RC: 1146", "Import " + file("idstamm") + " fehlgeschlagen.",
         "Fehler in Fill_IDSTAMM_Upd(). RC: 2", failed}, 0},
       // A schema name that is no plain identifier never reaches a statement.
-      {"schema T1;DROP", 0, 0, 2,
+      {"schema T1;DROP", 0, 0, WriterResult::kDbError,
        {"Ungueltiger Schemaname: T1;DROP", "Fehler bei der Funktion SQLGetSchema(). RC: -1", failed}, 0},
   };
   for (const Case& c : cases) {
@@ -283,7 +283,7 @@ TEST_F(SelectiveTest, FailuresEndTheRunWithTheirMessagesAndResults) {
 TEST_F(SelectiveTest, OnMysqlEveryWriterOpensItsFileAndFailsAtItsCursor) {
   struct Case {
     const char* file;
-    int (*write)(SelectiveRun&);
+    WriterResult (*write)(SelectiveRun&);
     const char* cursor;
     const char* start;  // with /D
     const char* openFailure;
@@ -291,7 +291,11 @@ TEST_F(SelectiveTest, OnMysqlEveryWriterOpensItsFileAndFailsAtItsCursor) {
   const std::vector<Case> cases = {
       {"idstamm", [](SelectiveRun& r) { return Fill_IDSTAMM_Upd(r, "B1"); }, "IDS", ": # fuellen  Ausweisnummer: B1", ""},
       // (the class list stays empty)
-      {"aswbkl", [](SelectiveRun& r) { SelectedClasses c; return Fill_AswBklUpd(r, "B1", c) + 10 * int(c.size()); },
+      {"aswbkl", [](SelectiveRun& r) {
+         SelectedClasses c;
+         const WriterResult result = Fill_AswBklUpd(r, "B1", c);
+         return c.empty() ? result : WriterResult::kOk;
+       },
        "AswBkl", " : # fuellen...", ""},
       {"mgsst20p", [](SelectiveRun& r) { return Fill_MGSST20P_Upd(r, "A1"); }, "S20P", ": # fuellen: Kontrollbereich: A1", "."},
       {"mgsst35p", [](SelectiveRun& r) { return Fill_MGSST35P_Upd(r, "A1"); }, "S35P", ": # fuellen: Kontrollbereich: A1", ""},
@@ -306,9 +310,9 @@ TEST_F(SelectiveTest, OnMysqlEveryWriterOpensItsFileAndFailsAtItsCursor) {
     SelectiveRun run{program->context, mysql, fresh, true};
     testing::internal::CaptureStdout();
     program->context.interfaceFilePath = missing();
-    EXPECT_EQ(c.write(run), WRITER_FILE_ERROR);
+    EXPECT_EQ(c.write(run), WriterResult::kFileError);
     program->context.interfaceFilePath = layout.outDir().string();
-    EXPECT_EQ(c.write(run), WRITER_DB_ERROR);
+    EXPECT_EQ(c.write(run), WriterResult::kDbError);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               std::string("Funktion SQLOpen") + c.cursor + "_Sel unter MYSQL nicht implementiert");
     EXPECT_EQ(readFile(file(c.file)), "");
@@ -348,4 +352,15 @@ TEST_F(SelectiveTest, ProgramWithSelectionKeyFailsEveryAttemptAtTheDownloadList)
   EXPECT_EQ(attemptPauses, 4);
   EXPECT_EQ(otherPauses, 0);
   EXPECT_TRUE(fs::is_empty(layout.outDir()));
+}
+
+// A lookup that reaches the statement limit ends the selective run at once:
+// no failure message, and the update file keeps only what earlier writers
+// wrote, not the lines its own writer had before the lookup.
+TEST_F(SelectiveTest, StatementReachingItsLimitEndsTheRunWithoutMessage) {
+  // The BsvMap lookup in schema T2 has 68 characters besides the key.
+  source.ids["B2"] = {badgeRow("B2", "Q1"), badgeRow("B2", std::string(1932, 'K'))};
+  EXPECT_EQ(select(), WriterResult::kStatementTooLong);
+  EXPECT_EQ(sortedLines(readFile(file("idstamm"))).size(), 1u);  // B1's line
+  EXPECT_EQ(layout.logMessages().back(), "Importdatei: " + file("idstamm") + " fuellen  Ausweisnummer: B2");
 }

@@ -29,11 +29,11 @@ class PersonQuery final : public RecordQuery<3> {
     return openCursor(context.session, cursor_, "SELECT PNRNUM, PNRNAM FROM %s.MVS300PNR ORDER BY PNRNUM",
                       context.schema());
   }
-  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     record_[2].assign(context.tenant->tenantNumber.view());
     file.write(record_);
     ++rows;
-    return true;
+    return Step::kDone;
   }
   int rows = 0;  // lines handed to the file
 };
@@ -56,7 +56,7 @@ class FrameTest : public ::testing::Test {
   }
   // Runs the person writer; a file size limit below infinity lets the file
   // grow only that far, as a full disk would.
-  int run(int* rows = nullptr, rlim_t fileSizeLimit = RLIM_INFINITY) {
+  WriterResult run(int* rows = nullptr, rlim_t fileSizeLimit = RLIM_INFINITY) {
     rlimit previous{};
     getrlimit(RLIMIT_FSIZE, &previous);
     rlimit limit = previous;
@@ -64,7 +64,7 @@ class FrameTest : public ::testing::Test {
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &limit);
     PersonQuery query;
-    const int result = runWriter(program->context,
+    const WriterResult result = runWriter(program->context,
                                  WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen",
                                              .start = "Importdatei : %s fuellen...",
                                              .tenant = kTenantMessage},
@@ -91,7 +91,7 @@ TEST_F(FrameTest, WalksQualifyingTenantsAndNamesTheirSchemas) {
   addTenant("L1", "M1", "T1");
   addTenant("L9", "M9", "T2", 1);  // MNDKON not 0: skipped
   addTenant("L8", "M8", "");       // no schema: skipped
-  EXPECT_EQ(run(), WRITER_OK);
+  EXPECT_EQ(run(), WriterResult::kOk);
   EXPECT_EQ(output(), line({{"1", 4}, {"Anna", 6}, {"M1", 5}}) + line({{"2", 4}, {"", 6}, {"M1", 5}}));
   EXPECT_EQ(layout.logMessages(),
             (std::vector<std::string>{"Importdatei : " + path() + " fuellen...", "Schema:T1 Lizenz:L1 Mandant:M1",
@@ -104,7 +104,7 @@ TEST_F(FrameTest, OverlongValuesAreCutSoNoLineShifts) {
   db.createTenantSchema("T2");
   db.exec("INSERT INTO T2.MVS300PNR (PNRNUM, PNRNAM) VALUES ('12345', 'Zoe-Overlong')");
   addTenant("L2", "M2-LONG", "T2");
-  EXPECT_EQ(run(), WRITER_OK);
+  EXPECT_EQ(run(), WriterResult::kOk);
   EXPECT_EQ(output(), line({{"1234", 4}, {"Zoe-Ov", 6}, {"M2-LO", 5}}));
   // The tenant's own values stay whole: they are keys of further statements.
   EXPECT_EQ(layout.logMessages().at(1), "Schema:T2 Lizenz:L2 Mandant:M2-LONG");
@@ -116,7 +116,7 @@ TEST_F(FrameTest, MissingTableEndsTheWalk) {
   db.exec("INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) VALUES ('1', 'Anna')");
   addTenant("L1", "M1", "T1");
   addTenant("L2", "M2", "T2");
-  EXPECT_EQ(run(), WRITER_DB_ERROR);
+  EXPECT_EQ(run(), WriterResult::kDbError);
   EXPECT_FALSE(fs::exists(path()));  // no file rather than one without the rest
   const auto log = layout.logMessages();
   ASSERT_EQ(log.size(), 5u);
@@ -129,7 +129,7 @@ TEST_F(FrameTest, SchemaNameThatIsNoPlainIdentifierIsRefused) {
   db.createTenantSchema("T1");
   db.exec("INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) VALUES ('1', 'Anna')");
   addTenant("L1", "M1", "T1.MVS300PNR UNION SELECT 1,2 FROM T1");
-  EXPECT_EQ(run(), WRITER_DB_ERROR);
+  EXPECT_EQ(run(), WriterResult::kDbError);
   EXPECT_FALSE(fs::exists(path()));
   const auto log = layout.logMessages();
   ASSERT_EQ(log.size(), 5u);
@@ -139,26 +139,26 @@ TEST_F(FrameTest, SchemaNameThatIsNoPlainIdentifierIsRefused) {
   // However long the name, the walk ends the same way, never the process.
   db.exec("UPDATE MVSYSTEM.MVS112MND SET MNDSCH = REPEAT('S', 1990)");
   program->reopen();  // a new session sees the change
-  EXPECT_EQ(run(), WRITER_DB_ERROR);
+  EXPECT_EQ(run(), WriterResult::kDbError);
   EXPECT_EQ(layout.logMessages()[7], "Ungueltiger Schemaname: " + std::string(64, 'S'));
 }
 
 TEST_F(FrameTest, NoTenantGivesAnEmptyFileAndAFileThatCannotBeOpenedGivesNoClosingMessage) {
-  EXPECT_EQ(run(), WRITER_OK);
+  EXPECT_EQ(run(), WriterResult::kOk);
   EXPECT_TRUE(fs::exists(path()));
   EXPECT_EQ(output(), "");
 
   const std::string missing = (layout.root() / "no-dir" / "x.imp").string();
   path() = missing;
-  EXPECT_EQ(run(), WRITER_FILE_ERROR);
+  EXPECT_EQ(run(), WriterResult::kFileError);
   EXPECT_EQ(layout.logMessages().back(), "Oeffnen der Datei " + missing + " fehlgeschlagen");
 }
 
 TEST_F(FrameTest, TenantCursorFailureGivesNoClosingMessage) {
   db.exec("ALTER TABLE MVSYSTEM.MVS112MND RENAME TO MVSYSTEM.MVS112MND_AWAY");
-  const int result = run();
+  const WriterResult result = run();
   db.exec("ALTER TABLE MVSYSTEM.MVS112MND_AWAY RENAME TO MVSYSTEM.MVS112MND");
-  EXPECT_EQ(result, WRITER_DB_ERROR);
+  EXPECT_EQ(result, WriterResult::kDbError);
   EXPECT_EQ(layout.logMessages().back(), "Fehler in Fkt. SQLOpenMvs112Mnd(). RC: 1146");
 }
 
@@ -166,7 +166,7 @@ TEST_F(FrameTest, FileThatCannotBeWrittenWholeIsAFailedAttempt) {
   db.createTenantSchema("T1");
   db.exec("INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) SELECT seq, 'Name' FROM T1.seq_1_to_5000");
   addTenant("L1", "M1", "T1");
-  EXPECT_EQ(run(nullptr, 32 * 1024), WRITER_FILE_ERROR);
+  EXPECT_EQ(run(nullptr, 32 * 1024), WriterResult::kFileError);
   const auto log = layout.logMessages();
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(log[log.size() - 2], "Schreiben der Datei " + path() + " fehlgeschlagen");
@@ -218,7 +218,7 @@ TEST_F(FrameTest, HooksAppendingAndAStartMessageWithKey) {
   writeFile(path(), "old line\r\n");
   HookedPersonQuery query;
   const WriterTexts texts{.start = "Importdatei: %s fuellen  Ausweisnummer: %s", .tenant = kTenantMessage};
-  EXPECT_EQ(runWriter(program->context, texts, query, OutputTarget{path(), platform::OutputMode::kAppend, "4711"}), WRITER_OK);
+  EXPECT_EQ(runWriter(program->context, texts, query, OutputTarget{path(), platform::OutputMode::kAppend, "4711"}), WriterResult::kOk);
   EXPECT_EQ(output(), "old line\r\n" + line({{"1", 4}, {"Anna", 6}, {"", 5}}));
   EXPECT_EQ(layout.logMessages(),
             (std::vector<std::string>{"Importdatei: " + path() + " fuellen  Ausweisnummer: 4711", "after start",
@@ -238,28 +238,28 @@ TEST_F(FrameTest, FailedAttemptKeepsThePreviousFile) {
   addTenant("L1", "M1", "T1");
   struct Case {
     const char* name;
-    int result;
+    WriterResult result;
     void (*before)(TestDatabase&);
     void (*after)(TestDatabase&);
     rlim_t fileSizeLimit;
   };
   const auto nothing = [](TestDatabase&) {};
   const Case cases[] = {
-      {"a tenant without table after the first", WRITER_DB_ERROR,
+      {"a tenant without table after the first", WriterResult::kDbError,
        [](TestDatabase& database) { database.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('L2', 'M2', 'T2', 0)"); },
        [](TestDatabase& database) { database.exec("DELETE FROM MVSYSTEM.MVS112MND WHERE MNDSCH = 'T2'"); }, RLIM_INFINITY},
-      {"no tenant table", WRITER_DB_ERROR,
+      {"no tenant table", WriterResult::kDbError,
        [](TestDatabase& database) { database.exec("ALTER TABLE MVSYSTEM.MVS112MND RENAME TO MVSYSTEM.MVS112MND_AWAY"); },
        [](TestDatabase& database) { database.exec("ALTER TABLE MVSYSTEM.MVS112MND_AWAY RENAME TO MVSYSTEM.MVS112MND"); },
        RLIM_INFINITY},
-      {"a full disk", WRITER_FILE_ERROR, nothing, nothing, 32 * 1024},
+      {"a full disk", WriterResult::kFileError, nothing, nothing, 32 * 1024},
   };
   for (const Case& c : cases) {
     writeFile(path(), "yesterday's file\r\n");
     program->reopen();  // ends the transaction that holds the tables of the last run
     c.before(db);
     int rows = 0;
-    const int result = run(&rows, c.fileSizeLimit);
+    const WriterResult result = run(&rows, c.fileSizeLimit);
     program->reopen();
     c.after(db);
 
@@ -268,7 +268,7 @@ TEST_F(FrameTest, FailedAttemptKeepsThePreviousFile) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(layout.outDir())) names.push_back(entry.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"pnr.imp"}) << c.name;
-    if (c.result == WRITER_FILE_ERROR) {
+    if (c.result == WriterResult::kFileError) {
       EXPECT_LT(rows, kRows / 2) << c.name;  // stopped at the failed write
     }
   }

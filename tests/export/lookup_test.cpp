@@ -21,7 +21,7 @@ using namespace sstrxv::test;
 namespace {
 
 struct Outcome {
-  int result = -1;
+  WriterResult result = WriterResult::kFileError;
   std::string file;
   std::vector<std::string> log;
   long statements = 0;  // sent by the writer's session
@@ -194,10 +194,10 @@ TEST_F(LookupTest, BadgeAndBalanceFilesAreTheSameBothWays) {
     for (const double release : {0.0, 5.4, 5.9}) {
       SCOPED_TRACE("release " + std::to_string(release));
       const Outcome idn = bothWays(writeIdnFile, release);
-      EXPECT_EQ(idn.result, release >= 5.4 ? WRITER_DB_ERROR : WRITER_OK);  // T3 has no PERSONALSTAMM
+      EXPECT_EQ(idn.result, release >= 5.4 ? WriterResult::kDbError : WriterResult::kOk);  // T3 has no PERSONALSTAMM
     }
     const Outcome sld = bothWays(writeSaldoFile);
-    EXPECT_EQ(sld.result, WRITER_DB_ERROR);  // T3 has no mvs327tag
+    EXPECT_EQ(sld.result, WriterResult::kDbError);  // T3 has no mvs327tag
     EXPECT_NE(sld.file.find("B2-"), std::string::npos);
   }
 }
@@ -260,9 +260,9 @@ TEST_F(LookupTest, HolidayAndTimePlanFilesAreTheSameBothWays) {
     db.exec(sql);
 
     const Outcome ftg = bothWays(writeFtgFile);
-    EXPECT_EQ(ftg.result, WRITER_OK);
+    EXPECT_EQ(ftg.result, WriterResult::kOk);
     const Outcome timePlans = bothWays(write20pFile);
-    EXPECT_EQ(timePlans.result, WRITER_OK);
+    EXPECT_EQ(timePlans.result, WriterResult::kOk);
     EXPECT_FALSE(timePlans.file.empty());
   }
 }
@@ -303,7 +303,7 @@ TEST_F(LookupTest, KeysTheSetStatementsCannotAnswerGoPerRow) {
     }
     if (*c.sql != '\0') db.exec(c.sql);
     const Outcome set = bothWays(writeIdnFile, 5.9);
-    EXPECT_EQ(set.result, WRITER_OK);
+    EXPECT_EQ(set.result, WriterResult::kOk);
     if (baseline < 0) baseline = set.statements;
     EXPECT_EQ(set.statements, baseline + c.perRowStatements);
   }

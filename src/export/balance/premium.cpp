@@ -61,18 +61,13 @@ std::string premiumText(std::string_view zg, std::string_view zk) {
 
 PremiumResult parse(std::streambuf& source) noexcept {
   PremiumResult result;
-  try {
-    TextPieces pieces(source, kPremiumPieceSize);
-    std::string piece;
-    while (pieces.next(piece)) {
-      const PieceColumns columns = scanPiece(piece);
-      result.table.add(columns.key, columns.zg, columns.zk);
-    }
-    result.status = PremiumStatus::kRead;
-  } catch (const std::bad_alloc&) {
-    result.status = result.table.empty() ? PremiumStatus::kNoMemory : PremiumStatus::kNoMemoryGrowing;
-    result.table = PremiumTable{};
+  TextPieces pieces(source, kPremiumPieceSize);
+  std::string piece;
+  while (pieces.next(piece)) {
+    const PieceColumns columns = scanPiece(piece);
+    result.table.add(columns.key, columns.zg, columns.zk);
   }
+  result.status = PremiumStatus::kRead;
   return result;
 }
 
@@ -129,10 +124,6 @@ std::string_view premiumStatusMessage(PremiumStatus status) noexcept {
       return {};
     case PremiumStatus::kOpenFailed:
       return kPremiumOpenFailedMessage;
-    case PremiumStatus::kNoMemory:
-      return kPremiumNoMemoryMessage;
-    case PremiumStatus::kNoMemoryGrowing:
-      return kPremiumNoMemoryGrowingMessage;
   }
   return {};
 }
@@ -143,15 +134,9 @@ PremiumResult parsePraemien(std::string_view bytes) noexcept {
 }
 
 PremiumResult readPraemien(std::string_view path) noexcept {
-  try {
-    const auto bytes = platform::readRegularFile(platform::nativePath(path));
-    if (!bytes) return PremiumResult{};
-    return parsePraemien(*bytes);
-  } catch (const std::bad_alloc&) {
-    PremiumResult result;
-    result.status = PremiumStatus::kNoMemory;
-    return result;
-  }
+  const auto bytes = platform::readRegularFile(platform::nativePath(path));
+  if (!bytes) return PremiumResult{};
+  return parsePraemien(*bytes);
 }
 
 bool findPraemie(const PremiumTable& table, std::string_view personnelNumber, SaldoRecord& record) {

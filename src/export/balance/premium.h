@@ -23,10 +23,6 @@ inline constexpr std::size_t kPremiumPieceSize = 49;
 
 inline constexpr std::string_view kPremiumOpenFailedMessage =
     "Oeffnen der Praemiensystemdatei ist fehlgeschlagen";
-inline constexpr std::string_view kPremiumNoMemoryMessage =
-    "Speicherallokierungsfehler beim Einlesen der Praemiendaten";
-inline constexpr std::string_view kPremiumNoMemoryGrowingMessage =
-    "Speicherreallokierungsfehler beim Einlesen der Praemiendaten\n";
 // What the writer logs when the table could not be loaded.
 inline constexpr std::string_view kPremiumUnavailableMessage =
     "Praemiensystemdaten konnte nicht ermittelt werden.";
@@ -73,8 +69,6 @@ class PremiumTable {
 enum class PremiumStatus {
   kRead,             // read to its end; the table may still be empty
   kOpenFailed,       // the file is missing or cannot be opened
-  kNoMemory,         // no memory for the first entry
-  kNoMemoryGrowing,  // no memory for a further entry
 };
 
 struct PremiumResult {

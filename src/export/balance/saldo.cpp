@@ -101,7 +101,7 @@ class SaldoQuery final : public WriterQuery {
 
   // The five reads in their order; the first database error stops the
   // badge loop before the badge's line is written.
-  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     values_ = SaldoValues{};
     struct Read {
       RC (SaldoQuery::*run)(ExportContext&);
@@ -114,14 +114,15 @@ class SaldoQuery final : public WriterQuery {
                                       {&SaldoQuery::SQLReadTag, "Ampelkonto"}};
     for (const Read& read : kReads) {
       if (const RC rc = (this->*read.run)(context); !readOk(rc)) {
+        if (rc == RC_STATEMENT_TOO_LONG) return Step::kStatementTooLong;
         logMessage("Fehler %s einlesen: Pnr: %s RC: %ld", read.what, personnelNumber_.c_str(), rc);
-        return false;
+        return Step::kFailed;
       }
     }
     if (settings_.configured()) fillFlexFields(settings_, values_, record_);
     if (!premium_.empty()) findPraemie(premium_, personnelNumber_, record_);
     writeSaldoLine(file, record_);
-    return true;
+    return Step::kDone;
   }
 
  private:
@@ -281,7 +282,7 @@ class SaldoQuery final : public WriterQuery {
 
 }  // namespace
 
-int writeSaldoFile(ExportContext& context) noexcept {
+WriterResult writeSaldoFile(ExportContext& context) noexcept {
   SaldoQuery query;
   return runWriter(context, WriterTexts{.tenant = kTenantMessage}, query);
 }

@@ -83,25 +83,17 @@ long SaldoSlot::fieldNumber() const noexcept {
 }
 
 SaldoSettings parseSaldoSettings(std::string_view bytes) noexcept {
-  try {
-    ByteSource source(bytes);
-    return parse(source);
-  } catch (const std::bad_alloc&) {
-    return {};
-  }
+  ByteSource source(bytes);
+  return parse(source);
 }
 
 SaldoSettingsResult readSaldoSettings(std::string_view path) noexcept {
   SaldoSettingsResult result;
-  try {
-    const auto bytes = platform::readRegularFile(platform::nativePath(path));
-    if (!bytes) return result;
-    ByteSource source(*bytes);
-    result.settings = parse(source);
-    result.status = SaldoSettingsStatus::kRead;
-  } catch (const std::exception&) {
-    result = SaldoSettingsResult{};  // unreadable: not configured
-  }
+  const auto bytes = platform::readRegularFile(platform::nativePath(path));
+  if (!bytes) return result;  // unreadable: not configured
+  ByteSource source(*bytes);
+  result.settings = parse(source);
+  result.status = SaldoSettingsStatus::kRead;
   return result;
 }
 

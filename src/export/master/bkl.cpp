@@ -49,29 +49,14 @@ class AswBklSelectiveQuery : public SelectiveQuery<AswBklQuery> {
   AswBklSelectiveQuery(SelectiveRun& run, std::string_view badgeNumber, SelectedClasses& classes)
       : SelectiveQuery(run, kAswBklSelective, badgeNumber), classes_(classes) {}
 
-  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
-    if (noMemory_) {
-      classes_.clear();
-      logMessage("Fehler Speicherallokierung in Fill_AswBklUpd()!");
-      return false;
-    }
-    return SelectiveQuery::writeRow(context, file);
-  }
-  [[nodiscard]] bool noMemory() const noexcept { return noMemory_; }
-
  protected:
   void copyRow(const Row& row) override {
     SelectiveQuery::copyRow(row);
-    try {
-      classes_.emplace_back(row[kClassColumn].view());
-    } catch (...) {
-      noMemory_ = true;
-    }
+    classes_.emplace_back(row[kClassColumn].view());
   }
 
  private:
   SelectedClasses& classes_;
-  bool noMemory_ = false;
 };
 
 }  // namespace
@@ -84,15 +69,14 @@ constexpr FileLayout kBklLayout = {
     .updateFile = updateFileName(kAswBklSelective),
 };
 
-int writeBklFile(ExportContext& context) noexcept {
+WriterResult writeBklFile(ExportContext& context) noexcept {
   AswBklQuery query;
   return runWriter(context, WriterTexts{}, query);
 }
 
-int Fill_AswBklUpd(SelectiveRun& run, std::string_view badgeNumber, SelectedClasses& selectedClasses) noexcept {
+WriterResult Fill_AswBklUpd(SelectiveRun& run, std::string_view badgeNumber, SelectedClasses& selectedClasses) noexcept {
   AswBklSelectiveQuery query(run, badgeNumber, selectedClasses);
-  const int result = query.write(WriterTexts{});
-  return query.noMemory() ? WRITER_NO_MEMORY : result;
+  return query.write(WriterTexts{});
 }
 
 }  // namespace sstrxv

@@ -105,7 +105,7 @@ class IdsQuery : public RecordQuery<24> {
 
   // The cost-centre lookup of the product release, then the line. A failed
   // lookup stops the writer before the badge's line is written.
-  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     const double release = context.productVersion;
     RC rc = RC_OK;
     const char* lookup = nullptr;
@@ -116,12 +116,9 @@ class IdsQuery : public RecordQuery<24> {
       rc = SQLReadKst(context);
       lookup = lookups_.kstName;
     }
-    if (rc != RC_OK && rc != RC_NO_MORE_ROWS) {
-      logDbFailure(lookup, rc);
-      return false;
-    }
+    if (rc != RC_OK && rc != RC_NO_MORE_ROWS) return dbFailure(lookup, rc);
     file.write(record_);
-    return true;
+    return Step::kDone;
   }
 
  protected:
@@ -222,12 +219,12 @@ constexpr FileLayout kIdnLayout = {
     .updateFile = updateFileName(kIdsSelective),
 };
 
-int writeIdnFile(ExportContext& context) noexcept {
+WriterResult writeIdnFile(ExportContext& context) noexcept {
   IdsQuery query;
   return runWriter(context, WriterTexts{.tenant = kTenantMessage}, query);
 }
 
-int Fill_IDSTAMM_Upd(SelectiveRun& run, std::string_view badgeNumber) noexcept {
+WriterResult Fill_IDSTAMM_Upd(SelectiveRun& run, std::string_view badgeNumber) noexcept {
   SelectiveQuery<IdsQuery> query(run, kIdsSelective, badgeNumber, kSelectiveLookups);
   return query.write(WriterTexts{.start = "Importdatei: %s fuellen  Ausweisnummer: %s"});
 }

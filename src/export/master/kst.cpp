@@ -62,7 +62,7 @@ constexpr FileLayout kKstLayout = {
     .fields = kKstFormat,
 };
 
-int writeKstFile(ExportContext& context) noexcept {
+WriterResult writeKstFile(ExportContext& context) noexcept {
   KstQuery query;
   return runWriter(context, WriterTexts{.tenant = kTenantMessage}, query);
 }

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "export/writer_result.h"
+
 namespace sstrxv {
 
 struct ExportContext;
@@ -19,17 +21,17 @@ extern const FileLayout kKstLayout;
 extern const FileLayout kBklLayout;  // also aswbkl_upd.imp
 extern const FileLayout kFtgLayout;
 
-int writeMndFile(ExportContext& context) noexcept;
-int writeIdnFile(ExportContext& context) noexcept;
-int writeKstFile(ExportContext& context) noexcept;
-int writeBklFile(ExportContext& context) noexcept;
-int writeFtgFile(ExportContext& context) noexcept;
+[[nodiscard]] WriterResult writeMndFile(ExportContext& context) noexcept;
+[[nodiscard]] WriterResult writeIdnFile(ExportContext& context) noexcept;
+[[nodiscard]] WriterResult writeKstFile(ExportContext& context) noexcept;
+[[nodiscard]] WriterResult writeBklFile(ExportContext& context) noexcept;
+[[nodiscard]] WriterResult writeFtgFile(ExportContext& context) noexcept;
 
 // The badge lines of one badge number, into idstamm_upd.imp beside the path.
-int Fill_IDSTAMM_Upd(SelectiveRun& run, std::string_view badgeNumber) noexcept;
+[[nodiscard]] WriterResult Fill_IDSTAMM_Upd(SelectiveRun& run, std::string_view badgeNumber) noexcept;
 // The class lines of one badge number, into aswbkl_upd.imp beside the path;
 // the classes delivered are added to selectedClasses.
-int Fill_AswBklUpd(SelectiveRun& run, std::string_view badgeNumber,
-                   std::vector<std::string>& selectedClasses) noexcept;
+[[nodiscard]] WriterResult Fill_AswBklUpd(SelectiveRun& run, std::string_view badgeNumber,
+                                          std::vector<std::string>& selectedClasses) noexcept;
 
 }  // namespace sstrxv

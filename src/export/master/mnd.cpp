@@ -33,7 +33,7 @@ constexpr FileLayout kMndLayout = {
     .fields = kMndFormat,
 };
 
-int writeMndFile(ExportContext& context) noexcept {
+WriterResult writeMndFile(ExportContext& context) noexcept {
   MndQuery query;
   return runWriter(context, WriterTexts{}, query);
 }

@@ -55,7 +55,7 @@ constexpr FileLayout kFcdLayout = {
     .fields = kFcdFormat,
 };
 
-int writeFcdFile(ExportContext& context) noexcept {
+WriterResult writeFcdFile(ExportContext& context) noexcept {
   FcdQuery query;
   return runWriter(context, WriterTexts{.tenant = kTenantMessage}, query);
 }

@@ -78,7 +78,7 @@ constexpr FileLayout kMdtLayout = {
     .fields = kMdtFormat,
 };
 
-int writeMdtFile(ExportContext& context) noexcept {
+WriterResult writeMdtFile(ExportContext& context) noexcept {
   MdtQuery query;
   return runWriter(context, WriterTexts{.tenant = kMdtTenantMessage}, query);
 }

@@ -101,7 +101,7 @@ constexpr FileLayout kMstLayout = {
     .fields = kMstFormat,
 };
 
-int writeMstFile(ExportContext& context) noexcept {
+WriterResult writeMstFile(ExportContext& context) noexcept {
   MstQuery query;
   return runWriter(context,
                    WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen.", .tenant = kTenantMessage}, query);

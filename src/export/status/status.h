@@ -1,6 +1,8 @@
 // Writers of the employee status files.
 #pragma once
 
+#include "export/writer_result.h"
+
 namespace sstrxv {
 
 struct ExportContext;
@@ -11,8 +13,8 @@ extern const FileLayout kMstLayout;
 extern const FileLayout kMdtLayout;
 extern const FileLayout kFcdLayout;
 
-[[nodiscard]] int writeMstFile(ExportContext& context) noexcept;
-[[nodiscard]] int writeMdtFile(ExportContext& context) noexcept;
-[[nodiscard]] int writeFcdFile(ExportContext& context) noexcept;
+[[nodiscard]] WriterResult writeMstFile(ExportContext& context) noexcept;
+[[nodiscard]] WriterResult writeMdtFile(ExportContext& context) noexcept;
+[[nodiscard]] WriterResult writeFcdFile(ExportContext& context) noexcept;
 
 }  // namespace sstrxv

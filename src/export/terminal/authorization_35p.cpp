@@ -70,12 +70,12 @@ constexpr FileLayout k35pLayout = {
     .updateFile = updateFileName(kS35PSelective),
 };
 
-int write35pFile(ExportContext& context) noexcept {
+WriterResult write35pFile(ExportContext& context) noexcept {
   S35PQuery query;
   return runWriter(context, WriterTexts{}, query);
 }
 
-int Fill_MGSST35P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept {
+WriterResult Fill_MGSST35P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept {
   SelectiveQuery<S35PQuery> query(run, kS35PSelective, controlArea);
   return query.write(WriterTexts{.start = kControlAreaStart});
 }

@@ -5,6 +5,8 @@
 
 #include <string_view>
 
+#include "export/writer_result.h"
+
 namespace sstrxv {
 
 struct ExportContext;
@@ -17,14 +19,14 @@ extern const FileLayout k20pLayout;
 extern const FileLayout k35pLayout;
 extern const FileLayout k41pLayout;
 
-int write20pFile(ExportContext& context) noexcept;
-int write35pFile(ExportContext& context) noexcept;
-int write41pFile(ExportContext& context) noexcept;
+[[nodiscard]] WriterResult write20pFile(ExportContext& context) noexcept;
+[[nodiscard]] WriterResult write35pFile(ExportContext& context) noexcept;
+[[nodiscard]] WriterResult write41pFile(ExportContext& context) noexcept;
 
 // The lines of one control area, into mgsst20p_upd.imp, mgsst35p_upd.imp
 // and mgsst41p_upd.imp beside the path.
-int Fill_MGSST20P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept;
-int Fill_MGSST35P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept;
-int Fill_MGSST41P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept;
+[[nodiscard]] WriterResult Fill_MGSST20P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept;
+[[nodiscard]] WriterResult Fill_MGSST35P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept;
+[[nodiscard]] WriterResult Fill_MGSST41P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept;
 
 }  // namespace sstrxv

@@ -3,6 +3,7 @@
 // readers with their weekdays, the time zones of one weekday, the windows of
 // one zone. The selective writer writes the same lines for the readers of
 // one control area into mgsst20p_upd.imp.
+#include <optional>
 #include <string>
 
 #include "db/lookup.h"
@@ -43,7 +44,7 @@ class S20PQuery : public RowQuery {
   RC fetch(ExportContext&) noexcept override { return SQLFetchS20P(); }
   void close() noexcept override { SQLCloseS20P(); }
   // The zones and windows of one reader's weekday, each window one line.
-  bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override;
+  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override;
 
  protected:
   // The whole-file writer remembers the windows of each zone statement
@@ -71,7 +72,7 @@ class S20PQuery : public RowQuery {
     return dbCloseCursor(windowCursor_);
   }
 
-  bool writeZones(ExportContext& context, InterfaceFile& file) noexcept;
+  Step writeZones(ExportContext& context, InterfaceFile& file) noexcept;
   bool writeWindows(InterfaceFile& file) noexcept;
 
   Cursor dayCursor_;
@@ -159,14 +160,15 @@ RC S20PQuery::SQLFetchS20PTagesPlan() noexcept {
 }
 
 RC S20PQuery::SQLOpenS20PUhrZeit(ExportContext& context) noexcept {
-  std::string statement = formatStatement(
+  std::optional<std::string> statement = formatStatement(
       " SELECT  lpad((ZUZVON DIV 60) * 100 + MOD(ZUZVON, 60), 4, '0') AS Offen_Von,  lpad((ZUZBIS "
       "DIV 60) * 100 + MOD(ZUZBIS, 60), 4, '0') AS Offen_Bis  FROM MVSYSTEM.MVS402ZUZ  "
       "WHERE ZUZNUM = '%s'",
       context.quoted(zone_).c_str());
+  if (!statement) return RC_STATEMENT_TOO_LONG;
   replaying_ = rememberWindows_ && !context.perRowLookups;
-  if (replaying_) return windows_.open(context.session, std::move(statement), windowReplay_);
-  return dbExecute(context.session, windowCursor_, std::move(statement));
+  if (replaying_) return windows_.open(context.session, std::move(*statement), windowReplay_);
+  return dbExecute(context.session, windowCursor_, std::move(*statement));
 }
 
 RC S20PQuery::SQLFetchS20PUhrZeit() noexcept {
@@ -178,37 +180,33 @@ RC S20PQuery::SQLFetchS20PUhrZeit() noexcept {
   return rc;
 }
 
-bool S20PQuery::writeRow(ExportContext& context, InterfaceFile& file) noexcept {
+Step S20PQuery::writeRow(ExportContext& context, InterfaceFile& file) noexcept {
   dayFlag_ = false;
   const RC opened = SQLOpenS20PTagesPlan(context);
   if (opened != RC_OK && !(opened == RC_NO_MORE_ROWS && zoneOpenFailure_.noRowsIsNoFailure)) {
-    logDbFailure(zoneOpenFailure_.name, opened);
-    return false;
+    return dbFailure(zoneOpenFailure_.name, opened);
   }
-  const bool ok = writeZones(context, file);
+  const Step step = writeZones(context, file);
   SQLCloseS20PTagesPlan();
-  return ok;
+  return step;
 }
 
 // Zone by zone; after the last zone the windows are asked for once more
 // with an empty zone, which gives a weekday without any zone its one line.
 // An empty zone ends the weekday.
-bool S20PQuery::writeZones(ExportContext& context, InterfaceFile& file) noexcept {
+Step S20PQuery::writeZones(ExportContext& context, InterfaceFile& file) noexcept {
   for (;;) {
     const RC fetched = SQLFetchS20PTagesPlan();
     if (fetched != RC_OK && fetched != RC_NO_MORE_ROWS) {
       logDbFailure("SQLFetchS20PTagesPlan", fetched);
-      return false;
+      return Step::kFailed;
     }
     const RC opened = SQLOpenS20PUhrZeit(context);
-    if (opened != RC_OK) {
-      logDbFailure("SQLOpenS20PUhrZeit", opened);
-      return false;
-    }
+    if (opened != RC_OK) return dbFailure("SQLOpenS20PUhrZeit", opened);
     const bool ok = writeWindows(file);
     SQLCloseS20PUhrZeit();
-    if (!ok) return false;
-    if (record_[kOpenFrom].empty() && record_[kZone].empty()) return true;
+    if (!ok) return Step::kFailed;
+    if (record_[kOpenFrom].empty() && record_[kZone].empty()) return Step::kDone;
   }
 }
 
@@ -244,13 +242,13 @@ constexpr FileLayout k20pLayout = {
     .updateFile = updateFileName(kS20PSelective),
 };
 
-int write20pFile(ExportContext& context) noexcept {
+WriterResult write20pFile(ExportContext& context) noexcept {
   S20PQuery query;
   return runWriter(context, WriterTexts{.start = "Importdatei: %s fuellen..."}, query);
 }
 
 // Its start is logged only with /D.
-int Fill_MGSST20P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept {
+WriterResult Fill_MGSST20P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept {
   SelectiveQuery<S20PQuery> query(run, kS20PSelective, controlArea, kSelectiveZoneOpen);
   return query.write(
       WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen.", .start = kControlAreaStart}, run.debug);

@@ -63,13 +63,13 @@ constexpr FileLayout k41pLayout = {
     .updateFile = updateFileName(kS41PSelective),
 };
 
-int write41pFile(ExportContext& context) noexcept {
+WriterResult write41pFile(ExportContext& context) noexcept {
   S41PQuery query;
   return runWriter(context, WriterTexts{}, query);
 }
 
 // Its start is logged only with /D.
-int Fill_MGSST41P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept {
+WriterResult Fill_MGSST41P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept {
   SelectiveQuery<S41PQuery> query(run, kS41PSelective, controlArea);
   return query.write(WriterTexts{.start = kControlAreaStart}, run.debug);
 }

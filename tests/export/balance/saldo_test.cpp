@@ -103,7 +103,7 @@ TEST_F(SaldoTest, SlotsAndPremiumTextsUnderACommaLocale) {
   std::filesystem::create_directories(layout.root() / "transfer" / "QORV");
   writeFile(layout.root() / "transfer" / "QORV" / "PraemienQORV.txt", "P1 12.5 7\r\nP1 1 1\r\n");
 
-  const int result = runWriterInProcess(layout, writeSaldoFile, path);
+  const int result = static_cast<int>(runWriterInProcess(layout, writeSaldoFile, path));
   std::setlocale(LC_ALL, "C");
   EXPECT_EQ(result, 0);
   const std::string twelve = "+    12,35";
@@ -125,7 +125,7 @@ TEST_F(SaldoTest, ReadErrorFailsTheFile) {
   addTenant("2", "002", {{"B1", "'Q1'"}});
   db.exec("DROP TABLE T2.mvs327tag");
 
-  EXPECT_EQ(runWriterInProcess(layout, writeSaldoFile, path), 2);
+  EXPECT_EQ(runWriterInProcess(layout, writeSaldoFile, path), WriterResult::kDbError);
   EXPECT_FALSE(std::filesystem::exists(path));  // not the first tenant's lines alone
   EXPECT_EQ(layout.logMessages(),
             (std::vector<std::string>{"Importdatei : " + path + " fuellen...", "Flexible Saldenwerte: NO",
@@ -147,10 +147,47 @@ TEST_F(SaldoTest, EachFailingReadNamesItself) {
     db.reset();
     addTenant("1", "001", {{"B1", "'Q1'"}});
     db.exec(std::string("DROP TABLE T1.") + table);
-    EXPECT_EQ(runWriterInProcess(layout, writeSaldoFile, path), 2) << table;
+    EXPECT_EQ(runWriterInProcess(layout, writeSaldoFile, path), WriterResult::kDbError) << table;
     const auto log = layout.logMessages();
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2], std::string("Fehler ") + read + " einlesen: Pnr: Q1 RC: 1146") << table;
     EXPECT_EQ(log.back(), "Import " + path + " fehlgeschlagen.") << table;
+  }
+}
+
+// A personnel number that makes the balance read (it names the key twice)
+// reach the statement limit ends the writer at once: nothing more is
+// logged, and the first tenant's lines are dropped with the file.
+TEST_F(SaldoTest, ReadReachingTheStatementLimitEndsTheWriter) {
+  db.exec("ALTER TABLE MVSYSTEM.MVS301ASW MODIFY ASWPNR VARCHAR(1000) NULL");
+  struct RestoreWidth {
+    TestDatabase& db;
+    ~RestoreWidth() { db.exec("DELETE FROM MVSYSTEM.MVS301ASW; ALTER TABLE MVSYSTEM.MVS301ASW MODIFY ASWPNR VARCHAR(100) NULL"); }
+  } restore{db};
+  // In schema T2 the balance read has 363 characters besides its two keys.
+  const std::pair<std::size_t, WriterResult> cases[] = {{818, WriterResult::kOk},
+                                                        {819, WriterResult::kStatementTooLong}};
+  for (const auto& [keyLength, result] : cases) {
+    db.reset();
+    std::filesystem::remove(layout.logFile());
+    std::filesystem::remove(path);
+    addTenant("1", "001", {{"A1", "'P1'"}});
+    db.createTenantSchema("T2");
+    db.exec("ALTER TABLE T2.MVS300PNR MODIFY PNRNUM VARCHAR(1000) NULL");
+    db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDSTO, MNDKON) VALUES ('L2', 'M2', 'T2', '002', 0)");
+    const std::string key = "'" + std::string(keyLength, 'K') + "'";
+    db.exec("INSERT INTO MVSYSTEM.MVS301ASW (ASWNUM, ASWGVO, ASWPNR, ASWLIZ, ASWMND) VALUES ('B1', NOW() - INTERVAL 1 DAY, " +
+            key + ", 'L1', 'M2'); INSERT INTO MVSYSTEM.MVS113AWV VALUES ('B1', 'STO', NULL);"
+            "INSERT INTO T2.MVS300PNR (PNRNUM) VALUES (" + key + ")");
+
+    EXPECT_EQ(runWriterInProcess(layout, writeSaldoFile, path), result) << keyLength;
+    const std::vector<std::string> walked = {"Importdatei : " + path + " fuellen...", "Flexible Saldenwerte: NO",
+                                             "Schema:T1 Lizenz:L1 Mandant:M1", "Schema:T2 Lizenz:L2 Mandant:M2"};
+    if (result == WriterResult::kOk) {
+      EXPECT_EQ(sortedLines(readFile(path)).size(), 2u);
+      continue;
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(layout.logMessages(), walked);
   }
 }

@@ -55,7 +55,7 @@ TEST_F(BklTest, AssignmentsValidNowOnceEachOrderedByBadgeAndClassAcrossTenants) 
 
 TEST_F(BklTest, MissingClassTableEndsWithoutClosingMessage) {
   db.exec("ALTER TABLE MVSYSTEM.MVS301BKL RENAME TO MVSYSTEM.MVS301BKL_AWAY");
-  const int result = runWriterInProcess(layout, writeBklFile, path);
+  const int result = static_cast<int>(runWriterInProcess(layout, writeBklFile, path));
   db.exec("ALTER TABLE MVSYSTEM.MVS301BKL_AWAY RENAME TO MVSYSTEM.MVS301BKL");
   EXPECT_EQ(result, 2);
   EXPECT_EQ(readFile(path), "");

@@ -97,7 +97,7 @@ TEST_F(FtgTest, QuotedDayTypeKeyAndMissingDictionaryKeepTheLines) {
 
 TEST_F(FtgTest, TenantWithoutCalendarTableEndsTheWriter) {
   db.exec("DROP TABLE T1.MVS133KA2");
-  EXPECT_EQ(runWriterInProcess(layout, writeFtgFile, path), 2);
+  EXPECT_EQ(runWriterInProcess(layout, writeFtgFile, path), WriterResult::kDbError);
   EXPECT_EQ(readFile(path), "");
   EXPECT_EQ(layout.logMessages(),
             (std::vector<std::string>{"Importdatei: " + path + " fuellen...", "Schema:T1 Lizenz:L1 Mandant:M1",

@@ -176,7 +176,7 @@ class IdnFailureTest : public IdnTest {
   }
   void TearDown() override { platform::replacePause(nullptr); }
   // The writer alone, on a fresh session with this release.
-  int runWriterAlone(double release) {
+  WriterResult runWriterAlone(double release) {
     return runWriterInProcess(layout, writeIdnFile, path, release);
   }
 };
@@ -202,20 +202,68 @@ TEST_F(IdnFailureTest, MissingPersonnelMasterFailsEveryAttemptAndKeepsThePreviou
 TEST_F(IdnFailureTest, LookupAndCursorFailuresAreReportedUnderTheirNames) {
   // From 5.9 the combined lookup is named.
   db.exec("DROP TABLE T2.PERSONALSTAMM");
-  EXPECT_EQ(runWriterAlone(5.9), WRITER_DB_ERROR);
+  EXPECT_EQ(runWriterAlone(5.9), WriterResult::kDbError);
   EXPECT_EQ(layout.logMessages().at(3), "Fehler in Fkt. SQLReadKstKal(). RC: 1146");
 
   // A failed BsvMap lookup is a failure of the badge fetch.
   db.exec("DROP TABLE T1.Mvs310Bsv");
-  EXPECT_EQ(runWriterAlone(5.9), WRITER_DB_ERROR);
+  EXPECT_EQ(runWriterAlone(5.9), WriterResult::kDbError);
   EXPECT_EQ(readFile(path), "");
   auto log = layout.logMessages();
   EXPECT_EQ(log.at(log.size() - 2), "Fehler in Fkt. SQLFetchIDS(). RC: 1146");
 
   // A tenant without personnel table: the badge cursor does not open.
   db.exec("DROP TABLE T1.MVS300PNR");
-  EXPECT_EQ(runWriterAlone(0.0), WRITER_DB_ERROR);
+  EXPECT_EQ(runWriterAlone(0.0), WriterResult::kDbError);
   log = layout.logMessages();
   EXPECT_EQ(log.at(log.size() - 2), "Fehler in Fkt. SQLOpenIDS(). RC: 1146");
   EXPECT_EQ(log.back(), "Import " + path + " fehlgeschlagen.");
+}
+
+// A personnel number that makes a lookup statement reach its length limit
+// ends the run at once with exit code 1: no further message, no further
+// attempt, and the previous file stays. Just below the limit the run goes on.
+TEST_F(IdnFailureTest, LookupReachingTheStatementLimitEndsTheRunWithCode1) {
+  db.exec("ALTER TABLE MVSYSTEM.MVS301ASW MODIFY ASWPNR VARCHAR(2000) NULL;"
+          "ALTER TABLE T2.MVS300PNR MODIFY PNRNUM VARCHAR(2000) NULL");
+  struct RestoreWidth {
+    TestDatabase& db;
+    ~RestoreWidth() { db.exec("DELETE FROM MVSYSTEM.MVS301ASW; ALTER TABLE MVSYSTEM.MVS301ASW MODIFY ASWPNR VARCHAR(100) NULL"); }
+  } restore{db};
+  struct Case {
+    const char* what;
+    std::size_t keyLength;
+    const char* release;
+    int exitCode;
+  };
+  // In schema T2 the BsvMap lookup has 68 characters besides the key, the
+  // cost-centre lookup 63, the one with the calendar 74.
+  const Case cases[] = {
+      {"BsvMap lookup of the badge fetch", 1932, "05.00", 1},
+      {"BsvMap lookup just below the limit", 1931, "05.00", 0},
+      {"cost-centre and calendar lookup before the line", 1926, "05.90", 1},
+      {"cost-centre lookup just below the limit", 1926, "05.40", 0},
+  };
+  for (const Case& c : cases) {
+    const std::string key(c.keyLength, 'K');
+    db.exec("DELETE FROM MVSYSTEM.MVS110LIZ; DELETE FROM MVSYSTEM.MVS301ASW WHERE ASWNUM = 'B2';"
+            "DELETE FROM MVSYSTEM.MVS113AWV WHERE AWVNUM = 'B2'; DELETE FROM T2.MVS300PNR WHERE PNRNUM <> 'Q1'");
+    setRelease(c.release);
+    addBadge({"B2", "NOW() - INTERVAL 1 DAY", "NULL", key, "M2"});
+    addPerson("T2", key, "'Long'");
+    writeFile(path, "yesterday's file\r\n");
+    std::filesystem::remove(layout.logFile());
+
+    const auto result = runProgram(layout, {path, "IDN"});
+    EXPECT_EQ(result.exitCode, c.exitCode) << c.what;
+    if (c.exitCode != 1) continue;
+    EXPECT_EQ(readFile(path), "yesterday's file\r\n") << c.what;
+    EXPECT_EQ(layout.logMessages(),
+              (std::vector<std::string>{"Importdatei : " + path + " fuellen...", "Schema:T1 Lizenz:L1 Mandant:M1",
+                                        "Schema:T2 Lizenz:L2 Mandant:M2"}))
+        << c.what;
+    const auto files = std::distance(std::filesystem::directory_iterator(layout.outDir()),
+                                     std::filesystem::directory_iterator());
+    EXPECT_EQ(files, 1) << c.what;  // nothing beside the previous file
+  }
 }

@@ -56,7 +56,7 @@ TEST_F(KstTest, ActiveCostCentresInOrderTrimmedWithTenantBeforeLicence) {
 TEST_F(KstTest, TenantWithoutCostCentreTableEndsTheWriter) {
   db.exec("CREATE DATABASE T2");
   db.exec("INSERT INTO T1.O1003KstStelle (KSTNUM, KSTTXT, KSTERF, KSTAPZ) VALUES ('1', 'A', 'B', 'C')");
-  EXPECT_EQ(runWriterInProcess(layout, writeKstFile, path), 2);
+  EXPECT_EQ(runWriterInProcess(layout, writeKstFile, path), WriterResult::kDbError);
   EXPECT_FALSE(std::filesystem::exists(path));
   const auto log = layout.logMessages();
   ASSERT_EQ(log.size(), 5u);

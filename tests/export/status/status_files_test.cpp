@@ -136,12 +136,12 @@ TEST_F(StatusFilesTest, FailuresEndEachWriterWithItsOwnMessages) {
     SCOPED_TRACE(c.type);
     // A file that cannot be opened: result 1 and the open-failure message alone.
     std::filesystem::remove(layout.logFile());
-    EXPECT_EQ(runWriterInProcess(layout, c.writer, outPath("missing/x.imp")), 1);
+    EXPECT_EQ(runWriterInProcess(layout, c.writer, outPath("missing/x.imp")), WriterResult::kFileError);
     EXPECT_EQ(layout.logMessages(), Strings{"Oeffnen der Datei " + outPath("missing/x.imp") + c.openFailure});
     // A statement the server rejects: result 2 with the server's error number.
     db.exec("DROP TABLE IF EXISTS T1." + c.table);
     std::filesystem::remove(layout.logFile());
-    EXPECT_EQ(runWriterInProcess(layout, c.writer, path(c.type)), 2);
+    EXPECT_EQ(runWriterInProcess(layout, c.writer, path(c.type)), WriterResult::kDbError);
     EXPECT_EQ(readFile(path(c.type)), "");
     EXPECT_EQ(layout.logMessages(), (Strings{"Importdatei : " + path(c.type) + " fuellen...", c.tenant,
                                              "Fehler in Fkt. SQLOpen" + c.type + "(). RC: 1146",

@@ -169,7 +169,7 @@ TEST_F(TerminalFilesTest, FailingCursorsEndTheWritersWithResultTwo) {
       "INSERT INTO MVS404ZBR VALUES ('A1', 'P1', 1, 'Z1', NULL, NULL); INSERT INTO MVS402ZUZ VALUES ('Z1', 60, 120, NULL)");
   // Runs the writer on a fresh session; the session is closed before tables change again.
   const auto run = [&](Writer writer) {
-    const int result = runWriterInProcess(layout, writer, out);
+    const int result = static_cast<int>(runWriterInProcess(layout, writer, out));
     EXPECT_EQ(readFile(out), "");
     const Strings log = layout.logMessages();
     return std::pair(result, Strings(log.end() - 2, log.end()));
