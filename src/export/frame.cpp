@@ -40,16 +40,16 @@ bool exportTenant(ExportContext& context, const TenantMessage& message, WriterQu
   // The server rejects the switch; the statements name the schema instead.
   if (plainSchema) dbSetSchema(context.session, tenant.schemaName.view());
   context.currentSchema.assign(tenant.schemaName.view());
-  logMessage(message, context.schema(), tenant.licenceNumber.c_str(), tenant.tenantNumber.c_str());
+  logMessage(context.env, message, context.schema(), tenant.licenceNumber.c_str(), tenant.tenantNumber.c_str());
   if (!plainSchema) {
-    logMessage("Ungueltiger Schemaname: %s", tenant.schemaName.c_str());
-    logDbFailure(query.openName(), RC_FAILED);
+    logMessage(context.env, "Ungueltiger Schemaname: %s", tenant.schemaName.c_str());
+    logDbFailure(context.env, query.openName(), RC_FAILED);
     return false;
   }
   query.beginTenant(context);
   bool ok = false;
   if (const RC opened = query.open(context); opened != RC_OK) {
-    logDbFailure(query.openName(), opened);
+    logDbFailure(context.env, query.openName(), opened);
   } else {
     ok = query.produceLines(context, file);
   }
@@ -62,7 +62,7 @@ Produced walkTenants(ExportContext& context, const TenantMessage& message, Write
                      InterfaceFile& file) noexcept {
   Cursor tenantCursor;
   if (const RC opened = SQLOpenMvs112Mnd(context.session, tenantCursor); opened != RC_OK) {
-    logDbFailure("SQLOpenMvs112Mnd", opened);
+    logDbFailure(context.env, "SQLOpenMvs112Mnd", opened);
     return Produced::kFirstCursorFailed;
   }
   WalkedTenant walked(context);
@@ -73,7 +73,7 @@ Produced walkTenants(ExportContext& context, const TenantMessage& message, Write
     const RC fetched = SQLFetchMvs112Mnd(tenantCursor, tenant);
     if (fetched == RC_NO_MORE_ROWS) break;
     if (fetched != RC_OK) {
-      logDbFailure("SQLFetchMvs112Mnd", fetched);
+      logDbFailure(context.env, "SQLFetchMvs112Mnd", fetched);
       result = Produced::kFailed;
       break;
     }
@@ -89,7 +89,7 @@ Produced walkTenants(ExportContext& context, const TenantMessage& message, Write
 // The writer's own cursor over the system schema.
 Produced readRows(ExportContext& context, WriterQuery& query, InterfaceFile& file) noexcept {
   if (const RC opened = query.open(context); opened != RC_OK) {
-    logDbFailure(query.openName(), opened);
+    logDbFailure(context.env, query.openName(), opened);
     return Produced::kFirstCursorFailed;
   }
   return query.produceLines(context, file) ? Produced::kDone : Produced::kFailed;
@@ -99,14 +99,14 @@ Produced readRows(ExportContext& context, WriterQuery& query, InterfaceFile& fil
 // takes its path; a file that could not be written whole must not pass as
 // written. The export stops at a failed write, so a failure noted before
 // the file is closed is either that write or a database failure.
-int finish(InterfaceFile&& file, const std::string& path, Produced produced) noexcept {
+int finish(Env& env, InterfaceFile&& file, const std::string& path, Produced produced) noexcept {
   const bool writeStopped = file.failed();
   const bool ok = produced == Produced::kDone;
   bool written = !writeStopped;
   if (ok) written = std::move(file).close();
   else std::move(file).abandon();
-  if (!written) logMessage("Schreiben der Datei %s fehlgeschlagen", path.c_str());
-  logMessage(ok && written ? "Import %s fertig." : "Import %s fehlgeschlagen.", path.c_str());
+  if (!written) logMessage(env, "Schreiben der Datei %s fehlgeschlagen", path.c_str());
+  logMessage(env, ok && written ? "Import %s fertig." : "Import %s fehlgeschlagen.", path.c_str());
   if (!ok && !writeStopped) return WRITER_DB_ERROR;
   return written ? WRITER_OK : WRITER_FILE_ERROR;
 }
@@ -120,8 +120,8 @@ void Tenant::clear() noexcept {
   location.clear();
 }
 
-void logDbFailure(const char* operation, RC rc) noexcept {
-  logMessage("Fehler in Fkt. %s(). RC: %ld", operation, rc);
+void logDbFailure(Env& env, const char* operation, RC rc) noexcept {
+  logMessage(env, "Fehler in Fkt. %s(). RC: %ld", operation, rc);
 }
 
 bool WriterQuery::produceLines(ExportContext& context, InterfaceFile& file) noexcept {
@@ -130,7 +130,7 @@ bool WriterQuery::produceLines(ExportContext& context, InterfaceFile& file) noex
     const RC fetched = fetch(context);
     if (fetched == RC_NO_MORE_ROWS) break;
     if (fetched != RC_OK) {
-      reportFetchFailure(fetched);
+      reportFetchFailure(context, fetched);
       ok = false;
       break;
     }
@@ -159,10 +159,10 @@ int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& que
   const std::string& path = target.path;
   std::optional<InterfaceFile> file = InterfaceFile::open(path, target.mode);
   if (!file) {
-    logMessage(texts.openFailure, path.c_str());
+    logMessage(context.env, texts.openFailure, path.c_str());
     return WRITER_FILE_ERROR;
   }
-  if (target.logStart) logMessage(texts.start, path.c_str(), target.key.c_str());
+  if (target.logStart) logMessage(context.env, texts.start, path.c_str(), target.key.c_str());
   query.afterStart(context);
 
   const Produced produced = texts.tenant ? walkTenants(context, *texts.tenant, query, *file)
@@ -171,7 +171,7 @@ int runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& que
     std::move(*file).abandon();
     return WRITER_DB_ERROR;
   }
-  return finish(std::move(*file), path, produced);
+  return finish(context.env, std::move(*file), path, produced);
 }
 
 RC SQLOpenMvs112Mnd(DbSession& session, Cursor& tenantCursor) noexcept {

@@ -20,7 +20,6 @@
 #include "common/test_env.h"
 #include "driver/driver.h"
 #include "support/cipher.h"
-#include "support/platform.h"
 
 using namespace sstrxv;
 using namespace sstrxv::test;
@@ -28,26 +27,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int pauses;
-
 class FaultTest : public WriterTest {
  protected:
   void SetUp() override {
     WriterTest::SetUp();
-    pauses = 0;
-    platform::replacePause([](unsigned long) { ++pauses; });
+    env.onPause = [this](unsigned long) { ++pauses; };
     layout.enter();
   }
-  void TearDown() override { platform::replacePause(nullptr); }
 
-  static int run(const std::string& path, const char* type) {
+  int run(const std::string& path, const char* type) {
     const char* argv[] = {"SSTRXV", path.c_str(), type};
-    return sstrxv::runProgram(3, argv);
+    return sstrxv::runProgram(3, argv, env);
   }
   std::size_t countLog(const std::string& message) const {
     const auto log = layout.logMessages();
     return static_cast<std::size_t>(std::count(log.begin(), log.end(), message));
   }
+
+  ObservedEnv env;
+  int pauses = 0;
 };
 
 std::string record(int number, const std::string& key, const std::string& plain, const char* end = "\r\n") {
@@ -112,7 +110,7 @@ TEST_F(FaultTest, FileSizeLimitAndADirectoryAtThePathAreFailedWrites) {
           "FROM MVSYSTEM.seq_1_to_2000");
   const std::string path = outPath("mnd.imp");
   // The program itself must survive the limit: the signal keeps its default.
-  const auto runLimited = [&path] {
+  const auto runLimited = [this, &path] {
     const rlimit small{32 * 1024, 32 * 1024};
     setrlimit(RLIMIT_FSIZE, &small);
     std::signal(SIGXFSZ, SIG_DFL);
@@ -235,7 +233,7 @@ TEST_F(FaultTest, ServerThatDoesNotAnswerEndsTheRunInBoundedTime) {
     const std::string path = outPath("kst.imp");
     const char* argv[] = {"SSTRXV", path.c_str(), "KST"};
     const auto started = std::chrono::steady_clock::now();
-    const int code = sstrxv::runProgram(3, argv, options);
+    const int code = sstrxv::runProgram(3, argv, env, options);
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (!c.silentServer) db.exec("UNLOCK TABLES");
 

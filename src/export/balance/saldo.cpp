@@ -11,6 +11,7 @@
 #include "export/balance/saldo_record.h"
 #include "export/balance/saldo_settings.h"
 #include "export/frame.h"
+#include "support/env.h"
 
 namespace sstrxv {
 
@@ -34,9 +35,9 @@ class SaldoQuery final : public WriterQuery {
   SaldoQuery() : WriterQuery("SQLOpenSald", "SQLFetchSald") {}
 
   // The settings are read again at every start of the writer.
-  void afterStart(ExportContext&) noexcept override {
+  void afterStart(ExportContext& context) noexcept override {
     settings_ = readSaldoSettings().settings;
-    writeLog(flexibleValuesMessage(settings_.configured()));
+    context.env.writeLog(flexibleValuesMessage(settings_.configured()));
   }
 
   // Only the tenants at the premium location get premium texts; the table
@@ -45,8 +46,8 @@ class SaldoQuery final : public WriterQuery {
     if (context.tenant == nullptr || context.tenant->location.view() != kPremiumLocation) return;
     PremiumResult read = readPraemien();
     if (read.status != PremiumStatus::kRead) {
-      writeLog(premiumStatusMessage(read.status));
-      writeLog(kPremiumUnavailableMessage);
+      context.env.writeLog(premiumStatusMessage(read.status));
+      context.env.writeLog(kPremiumUnavailableMessage);
       return;
     }
     premium_ = std::move(read.table);
@@ -60,7 +61,9 @@ class SaldoQuery final : public WriterQuery {
     return SQLFetchSald();
   }
   void close() noexcept override { SQLCloseSald(); }
-  void reportFetchFailure(RC rc) noexcept override { logMessage("Fehler SQLFetchSald RC: %ld", rc); }
+  void reportFetchFailure(ExportContext& context, RC rc) noexcept override {
+    logMessage(context.env, "Fehler SQLFetchSald RC: %ld", rc);
+  }
 
   // The five reads in their order; the first database error stops the
   // badge loop before the badge's line is written.
@@ -78,7 +81,7 @@ class SaldoQuery final : public WriterQuery {
                                       {&SaldoQuery::SQLReadTag, "Ampelkonto"}};
     for (const Read& read : kReads) {
       if (const RC rc = (this->*read.run)(context, key); !readOk(rc)) {
-        logMessage("Fehler %s einlesen: Pnr: %s RC: %ld", read.what, personnelNumber_.c_str(), rc);
+        logMessage(context.env, "Fehler %s einlesen: Pnr: %s RC: %ld", read.what, personnelNumber_.c_str(), rc);
         return false;
       }
     }

@@ -52,7 +52,7 @@ class AswBklSelectiveQuery : public SelectiveQuery<AswBklQuery> {
   bool writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     if (noMemory_) {
       classes_.clear();
-      logMessage("Fehler Speicherallokierung in Fill_AswBklUpd()!");
+      logMessage(context.env, "Fehler Speicherallokierung in Fill_AswBklUpd()!");
       return false;
     }
     return SelectiveQuery::writeRow(context, file);

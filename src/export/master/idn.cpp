@@ -97,7 +97,7 @@ class IdsQuery : public RecordQuery<24> {
       lookup = lookups_.kstName;
     }
     if (rc != RC_OK && rc != RC_NO_MORE_ROWS) {
-      logDbFailure(lookup, rc);
+      logDbFailure(context.env, lookup, rc);
       return false;
     }
     file.write(record_);

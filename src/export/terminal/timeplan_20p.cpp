@@ -62,7 +62,7 @@ class S20PQuery : public RowQuery {
   RC SQLCloseS20PUhrZeit() noexcept { return dbCloseCursor(windowCursor_); }
 
   bool writeZones(ExportContext& context, InterfaceFile& file) noexcept;
-  bool writeWindows(InterfaceFile& file) noexcept;
+  bool writeWindows(ExportContext& context, InterfaceFile& file) noexcept;
 
   Cursor dayCursor_;
   Cursor zoneCursor_;
@@ -161,7 +161,7 @@ bool S20PQuery::writeRow(ExportContext& context, InterfaceFile& file) noexcept {
   dayFlag_ = false;
   const RC opened = SQLOpenS20PTagesPlan(context);
   if (opened != RC_OK && !(opened == RC_NO_MORE_ROWS && zoneOpenFailure_.noRowsIsNoFailure)) {
-    logDbFailure(zoneOpenFailure_.name, opened);
+    logDbFailure(context.env, zoneOpenFailure_.name, opened);
     return false;
   }
   const bool ok = writeZones(context, file);
@@ -176,15 +176,15 @@ bool S20PQuery::writeZones(ExportContext& context, InterfaceFile& file) noexcept
   for (;;) {
     const RC fetched = SQLFetchS20PTagesPlan();
     if (fetched != RC_OK && fetched != RC_NO_MORE_ROWS) {
-      logDbFailure("SQLFetchS20PTagesPlan", fetched);
+      logDbFailure(context.env, "SQLFetchS20PTagesPlan", fetched);
       return false;
     }
     const RC opened = SQLOpenS20PUhrZeit(context);
     if (opened != RC_OK) {
-      logDbFailure("SQLOpenS20PUhrZeit", opened);
+      logDbFailure(context.env, "SQLOpenS20PUhrZeit", opened);
       return false;
     }
-    const bool ok = writeWindows(file);
+    const bool ok = writeWindows(context, file);
     SQLCloseS20PUhrZeit();
     if (!ok) return false;
     if (record_[kOpenFrom].empty() && record_[kZone].empty()) return true;
@@ -194,12 +194,12 @@ bool S20PQuery::writeZones(ExportContext& context, InterfaceFile& file) noexcept
 // One line per window. The fetch that finds no further window writes the
 // weekday's line without zone, when the weekday had no zone and no window
 // fetch before it.
-bool S20PQuery::writeWindows(InterfaceFile& file) noexcept {
+bool S20PQuery::writeWindows(ExportContext& context, InterfaceFile& file) noexcept {
   RC fetched = RC_OK;
   do {
     fetched = SQLFetchS20PUhrZeit();
     if (fetched != RC_OK && fetched != RC_NO_MORE_ROWS) {
-      logDbFailure("SQLFetchS20PUhrZeit", fetched);
+      logDbFailure(context.env, "SQLFetchS20PUhrZeit", fetched);
       return false;
     }
     if (!record_[kOpenFrom].empty() || (record_[kZone].empty() && !dayFlag_)) file.write(record_);
