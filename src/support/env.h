@@ -1,13 +1,12 @@
 // What a run takes from the machine it runs on: the pause, the clock and
-// the place its messages go. The driver creates one environment per run
-// and everything below it reaches it through the run's objects (the
-// session, the export context); a test passes its own instead, derived
-// from this one, to count pauses, fix the time or watch the messages.
+// the place its messages go. runProgram is given one (this real one unless
+// a test passes its own, derived from it, to count the pauses, fix the time
+// or watch the messages); the run's session carries it, and everything
+// below the driver reaches it through the session or the export context.
 #pragma once
 
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "support/log.h"
 
@@ -16,7 +15,6 @@ namespace sstrxv {
 class Env {
  public:
   Env() = default;
-  explicit Env(LogSettings settings) noexcept : log(std::move(settings)) {}
   virtual ~Env() = default;
   Env(const Env&) = delete;
   Env& operator=(const Env&) = delete;

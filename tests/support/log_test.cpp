@@ -57,6 +57,17 @@ TEST_F(LogTest, LinesAreStampedAndMessagesTakenLiterally) {
   EXPECT_EQ(text.substr(text.size() - 2), " \n");
 }
 
+// The stamp is the time the run's environment tells, as it tells it.
+TEST_F(LogTest, StampIsTheEnvironmentsLocalTime) {
+  struct FixedClock : Env {
+    std::string localTimestamp() override { return "2026-03-01 06:15:00"; }
+  } fixed;
+  fixed.log = settings;
+  fixed.writeLog("Import x fertig.");
+  logMessage(fixed, "RC: %ld", 1032L);
+  EXPECT_EQ(read(log()), "2026-03-01 06:15:00 Import x fertig.\n2026-03-01 06:15:00 RC: 1032\n");
+}
+
 TEST_F(LogTest, RotatesOnlyAboveTenMebibytes) {
   constexpr std::uintmax_t kTenMebibytes = 10485760;  // the log's size limit as operators know it
   const std::string message(10, 'm');
