@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "support/env.h"
 #include "support/log.h"
-#include "support/platform.h"
 #include "support/settings.h"
 
 namespace sstrxv {
@@ -24,11 +24,11 @@ RC dbConnect(DbSession& session) noexcept {
   session.password.assign(readSetting("", "PASS", 0, kSettingsFilePath).settingValue.view());
 
   if (session.user.empty()) {
-    logMessage("Kein Datenbankbenutzer (LOGIN) in %s", std::string(kSettingsFilePath).c_str());
+    logMessage(session.env, "Kein Datenbankbenutzer (LOGIN) in %s", std::string(kSettingsFilePath).c_str());
   }
   const RC rc = dbOpenSession(session, session.user.view(), session.password.view(), session.host.view(),
                               kDatabaseName);
-  if (rc != RC_OK) logMessage("Datenbankverbindung fehlgeschlagen, Fehler: %d", static_cast<int>(rc));
+  if (rc != RC_OK) logMessage(session.env, "Datenbankverbindung fehlgeschlagen, Fehler: %d", static_cast<int>(rc));
   return rc;
 }
 
@@ -67,15 +67,15 @@ RC dbOpenSession(DbSession& session, std::string_view user, std::string_view pas
 bool dbReconnect(DbSession& session) noexcept {
   for (long attempt = 1; attempt <= kReconnectAttempts; ++attempt) {
     dbDisconnect(session);
-    logMessage("%ld. Versuch zur Wiederherstellung der Datenbankverbindung!", attempt);
+    logMessage(session.env, "%ld. Versuch zur Wiederherstellung der Datenbankverbindung!", attempt);
     const RC rc = dbOpenSession(session, session.user.view(), session.password.view(),
                                 session.host.view(), kDatabaseName);
     if (rc == RC_OK) {
-      writeLog("Die Verbindung zur Datenbank wurde wiederhergestellt!");
+      session.env.writeLog("Die Verbindung zur Datenbank wurde wiederhergestellt!");
       return true;
     }
-    logMessage("Fehler dbConnect(dbReconnect)! RC: %ld Versuch-Nr.: %ld", rc, attempt);
-    platform::pauseMilliseconds(kReconnectPauseMs);
+    logMessage(session.env, "Fehler dbConnect(dbReconnect)! RC: %ld Versuch-Nr.: %ld", rc, attempt);
+    session.env.pauseMilliseconds(kReconnectPauseMs);
   }
   return false;
 }

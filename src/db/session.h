@@ -12,6 +12,8 @@ struct st_mysql;  // the client library's connection handle
 
 namespace sstrxv {
 
+class Env;
+
 struct ConnectionClose {
   void operator()(st_mysql* connection) const noexcept;
 };
@@ -29,8 +31,12 @@ struct ConnectionOptions {
 };
 
 // The session of one run: created by the driver and passed to everything
-// that talks to the database.
+// that talks to the database. It carries the run's environment, in which
+// it logs and pauses between reconnection attempts.
 struct DbSession {
+  explicit DbSession(Env& environment) noexcept : env(environment) {}
+
+  Env& env;
   ConnectionOptions options;
   Connection connection;     // empty when not connected
   BoundedText host{200};     // NET8; empty: the client library's default host

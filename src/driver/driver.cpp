@@ -66,23 +66,23 @@ int attemptLoop(RunState& run, Attempt&& attempt) noexcept {
     const WriterResult result = attempt();
     if (result == WriterResult::kStatementTooLong) return EXIT_STATEMENT_TOO_LONG;
     if (result == WriterResult::kOk) {
-      logMessage("Die Schnittstellendatei vom Dateityp '%s' wurde erstellt!", fileType);
+      logMessage(run.env, "Die Schnittstellendatei vom Dateityp '%s' wurde erstellt!", fileType);
       dbDisconnect(run.session);
       return EXIT_DONE;
     }
     if (number == kMaxAttempts) {
-      logMessage("Die Schnittstellendatei vom Dateityp '%s' konnte nicht erstellt werden!", fileType);
+      logMessage(run.env, "Die Schnittstellendatei vom Dateityp '%s' konnte nicht erstellt werden!", fileType);
       dbDisconnect(run.session);
       return EXIT_FAILED;
     }
     if (result == WriterResult::kDbError && !dbReconnect(run.session)) {
       logMessage(
-          "Die Schnittstellendatei vom Dateityp '%s' konnte auf Grund von DB-Verbindungproblemen nicht erstellt werden.",
+          run.env, "Die Schnittstellendatei vom Dateityp '%s' konnte auf Grund von DB-Verbindungproblemen nicht erstellt werden.",
           fileType);
       dbDisconnect(run.session);
       return EXIT_FAILED;
     }
-    platform::pauseMilliseconds(kAttemptPauseMs);
+    run.env.pauseMilliseconds(kAttemptPauseMs);
   }
   return EXIT_FAILED;
 }
@@ -94,13 +94,16 @@ int runAttempts(RunState& run, Writer writer) noexcept {
 }
 
 int runSelectiveAttempts(RunState& run, SelectiveSource& source) noexcept {
-  SelectiveRun selective{run.exportContext, source, run.selectiveMarks, run.log.DebugFlag == 1};
+  SelectiveRun selective{run.exportContext, source, run.selectiveMarks, run.env.log.DebugFlag == 1};
   return attemptLoop(run, [&]() noexcept { return Fill_SelAswDnl(selective, run.FileType.view()); });
 }
 
-int runProgram(int argc, const char* const* argv) noexcept { return runProgram(argc, argv, ConnectionOptions{}); }
+int runProgram(int argc, const char* const* argv) noexcept {
+  Env env;
+  return runProgram(argc, argv, env);
+}
 
-int runProgram(int argc, const char* const* argv, const ConnectionOptions& options) noexcept {
+int runProgram(int argc, const char* const* argv, Env& env, const ConnectionOptions& options) noexcept {
   std::setlocale(LC_NUMERIC, "C");
   platform::ignoreFileSizeSignal();
 
@@ -115,10 +118,9 @@ int runProgram(int argc, const char* const* argv, const ConnectionOptions& optio
     debugFlag = 1;
   }
 
-  RunState run;
+  env.log.DebugFlag = debugFlag;
+  RunState run(env);
   run.session.options = options;
-  run.log.DebugFlag = debugFlag;
-  configureLog(run.log);
 
   if (dbConnect(run.session) != RC_OK && !dbReconnect(run.session)) return EXIT_FAILED;
 
@@ -138,7 +140,7 @@ int runProgram(int argc, const char* const* argv, const ConnectionOptions& optio
     return runSelectiveAttempts(run, source);
   }
   if (entry == nullptr || entry->writer == nullptr) {
-    logMessage("Error: Dateityp '%s' ungueltig !", run.FileType.c_str());
+    logMessage(run.env, "Error: Dateityp '%s' ungueltig !", run.FileType.c_str());
     dbDisconnect(run.session);
     return EXIT_USAGE;
   }

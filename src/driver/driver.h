@@ -8,6 +8,7 @@
 #include "export/context.h"
 #include "export/frame.h"
 #include "export/selective.h"
+#include "support/env.h"
 #include "support/log.h"
 #include "support/text.h"
 
@@ -23,12 +24,15 @@ inline constexpr int EXIT_STATEMENT_TOO_LONG = 1;
 inline constexpr int kMaxAttempts = 5;
 inline constexpr unsigned long kAttemptPauseMs = 10000;
 
-// The state of one run, created by runProgram and passed down: the log's
-// settings, the file type, the session and what the writers read.
+// The state of one run, created by runProgram and passed down: the
+// environment (pause, clock, log sink with the log's settings), the file
+// type, the session and what the writers read.
 struct RunState {
-  LogSettings log;           // DebugFlag, logPath, oldLogPath
+  explicit RunState(Env& environment) : env(environment) {}
+
+  Env& env;                  // its log: DebugFlag, logPath, oldLogPath
   BoundedText FileType{14};  // first 14 characters of argument 2, upper-cased
-  DbSession session;
+  DbSession session{env};
   ExportContext exportContext{session};  // interfaceFilePath, currentSchema, productVersion
   SelectiveMarks selectiveMarks;         // kept across the attempts of a selective run
 };
@@ -43,10 +47,13 @@ struct RunState {
 // The same with selective creation for the selection key in FileType.
 [[nodiscard]] int runSelectiveAttempts(RunState& run, SelectiveSource& source) noexcept;
 
-// The whole program; returns the exit code. main has made allocation
-// failures end the process (support/memory.h) before it runs.
+// The whole program in the real environment; returns the exit code. main
+// has made allocation failures end the process (support/memory.h) before
+// it runs.
 [[nodiscard]] int runProgram(int argc, const char* const* argv) noexcept;
-// The same with other waits for the server (tests).
-[[nodiscard]] int runProgram(int argc, const char* const* argv, const ConnectionOptions& options) noexcept;
+// The same in another environment, with other waits for the server
+// (tests). The debug switch of the command line is set in env.log.
+[[nodiscard]] int runProgram(int argc, const char* const* argv, Env& env,
+                             const ConnectionOptions& options = ConnectionOptions{}) noexcept;
 
 }  // namespace sstrxv

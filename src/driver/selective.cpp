@@ -28,24 +28,24 @@ constexpr NamedAreaWriter kAreaWriters[] = {
 // The outcome of a selective writer: a failure is logged under the
 // writer's name and its result kept as the last writer result.
 // A statement that reached its length limit is not logged.
-bool writerSucceeded(WriterResult result, const char* name, WriterResult& lastWriterResult) noexcept {
+bool writerSucceeded(Env& env, WriterResult result, const char* name, WriterResult& lastWriterResult) noexcept {
   if (result == WriterResult::kOk) return true;
   lastWriterResult = result;
   if (result == WriterResult::kStatementTooLong) return false;
-  logMessage("Fehler in %s(). RC: %ld", name, static_cast<long>(result));
+  logMessage(env, "Fehler in %s(). RC: %ld", name, static_cast<long>(result));
   return false;
 }
 
 // The whole download cursor into the list, growing it by one row before
 // every fetch; a failed fetch is logged and noted in failed.
-void readDownloads(SelectiveSource& source, std::vector<DownloadRow>& rows, bool& failed) noexcept {
+void readDownloads(Env& env, SelectiveSource& source, std::vector<DownloadRow>& rows, bool& failed) noexcept {
   RC fetched = RC_OK;
   do {
     rows.emplace_back();
     fetched = source.SQLFetchMvsAswDnl(rows.back());
   } while (fetched == RC_OK);
   if (fetched != RC_NO_MORE_ROWS) {
-    logMessage("Fehler bei SQLOpenMvsAswDnl! RC: %ld", fetched);
+    logMessage(env, "Fehler bei SQLOpenMvsAswDnl! RC: %ld", fetched);
     failed = true;
   }
   rows.pop_back();  // the row of the fetch that found none
@@ -58,7 +58,7 @@ void readDownloads(SelectiveSource& source, std::vector<DownloadRow>& rows, bool
 bool writeAreasOfClass(SelectiveRun& run, const std::string& authorizationClass, WriterResult& lastWriterResult) noexcept {
   SelectiveSource& source = run.source;
   if (const RC opened = source.SQLOpenZKOzurBKL(authorizationClass); opened != RC_OK) {
-    logMessage("Fehler bei SQLOpenMvsAswDnl! RC: %ld", opened);
+    logMessage(run.context.env, "Fehler bei SQLOpenMvsAswDnl! RC: %ld", opened);
     return false;
   }
   bool ok = true;
@@ -68,11 +68,11 @@ bool writeAreasOfClass(SelectiveRun& run, const std::string& authorizationClass,
     const RC fetched = source.SQLFetchZKOzurBKL(controlArea);
     if (fetched == RC_NO_MORE_ROWS) break;
     if (fetched != RC_OK) {
-      logMessage("Fehler in SQLFetchZKOzurBKL(). RC: %ld", fetched);
+      logMessage(run.context.env, "Fehler in SQLFetchZKOzurBKL(). RC: %ld", fetched);
       ok = false;
     } else if (!controlArea.empty()) {
       for (const NamedAreaWriter& writer : kAreaWriters) {
-        ok = writerSucceeded(writer.write(run, controlArea), writer.name, lastWriterResult);
+        ok = writerSucceeded(run.context.env, writer.write(run, controlArea), writer.name, lastWriterResult);
         if (!ok) break;
       }
     }
@@ -86,8 +86,8 @@ bool writeAreasOfClass(SelectiveRun& run, const std::string& authorizationClass,
 bool writeDownload(SelectiveRun& run, const DownloadRow& row, SelectedClasses& classes,
                    WriterResult& lastWriterResult) noexcept {
   if (!row.badgeNumber.empty()) {
-    if (!writerSucceeded(Fill_IDSTAMM_Upd(run, row.badgeNumber), "Fill_IDSTAMM_Upd", lastWriterResult) ||
-        !writerSucceeded(Fill_AswBklUpd(run, row.badgeNumber, classes), "Fill_AswBkl_Upd", lastWriterResult)) {
+    if (!writerSucceeded(run.context.env, Fill_IDSTAMM_Upd(run, row.badgeNumber), "Fill_IDSTAMM_Upd", lastWriterResult) ||
+        !writerSucceeded(run.context.env, Fill_AswBklUpd(run, row.badgeNumber, classes), "Fill_AswBkl_Upd", lastWriterResult)) {
       return false;
     }
   }
@@ -113,15 +113,15 @@ bool writeDownloads(SelectiveRun& run, const std::vector<DownloadRow>& rows, boo
     const RC looked = run.source.SQLGetSchema(row.tenantNumber, row.secondKey, schema);
     if (looked == RC_NO_MORE_ROWS) break;
     if (looked != RC_OK) {
-      logMessage("Fehler bei der Funktion SQLGetSchema(). RC: %ld", looked);
+      logMessage(context.env, "Fehler bei der Funktion SQLGetSchema(). RC: %ld", looked);
       failed = true;
       break;
     }
     // The schema name is written unquoted into the writers' statements:
     // only a plain identifier may get there.
     if (!isPlainIdentifier(schema)) {
-      logMessage("Ungueltiger Schemaname: %s", schema.c_str());
-      logMessage("Fehler bei der Funktion SQLGetSchema(). RC: %ld", RC_FAILED);
+      logMessage(context.env, "Ungueltiger Schemaname: %s", schema.c_str());
+      logMessage(context.env, "Fehler bei der Funktion SQLGetSchema(). RC: %ld", RC_FAILED);
       failed = true;
       break;
     }
@@ -146,20 +146,20 @@ bool writeDownloads(SelectiveRun& run, const std::vector<DownloadRow>& rows, boo
 WriterResult Fill_SelAswDnl(SelectiveRun& run, std::string_view selectionKey) noexcept {
   SelectiveSource& source = run.source;
   if (const RC opened = source.SQLOpenMvsAswDnl(selectionKey); opened != RC_OK) {
-    logDbFailure("SQLOpenMvsAswDnl", opened);
+    logDbFailure(run.context.env, "SQLOpenMvsAswDnl", opened);
     return WriterResult::kDbError;
   }
   std::vector<DownloadRow> rows;
   bool failed = false;
-  readDownloads(source, rows, failed);
+  readDownloads(run.context.env, source, rows, failed);
 
   WriterResult lastWriterResult = WriterResult::kOk;
   if (!writeDownloads(run, rows, failed, lastWriterResult)) {
     if (lastWriterResult == WriterResult::kStatementTooLong) return lastWriterResult;
-    logMessage("Selektiver Import fehlgeschlagen.");
+    logMessage(run.context.env, "Selektiver Import fehlgeschlagen.");
     return lastWriterResult != WriterResult::kOk ? lastWriterResult : WriterResult::kDbError;
   }
-  logMessage("Selektiver Import fertig.");
+  logMessage(run.context.env, "Selektiver Import fertig.");
   return WriterResult::kOk;
 }
 

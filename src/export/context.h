@@ -1,5 +1,6 @@
-// What a writer reads while it runs: the session, the output path, the
-// schema being exported, the product release and the tenant being walked.
+// What a writer reads while it runs: the session, the environment it logs
+// in, the output path, the schema being exported, the product release and
+// the tenant being walked.
 // The driver creates one context per run and passes it to the writer.
 #pragma once
 
@@ -7,11 +8,10 @@
 #include <string_view>
 
 #include "db/runtime.h"
+#include "db/session.h"
 #include "support/text.h"
 
 namespace sstrxv {
-
-struct DbSession;
 
 // One row of the system tenant table. The values are kept whole (up to the
 // longest name the server allows) because they are keys of further
@@ -28,9 +28,10 @@ struct Tenant {
 inline constexpr std::string_view kDefaultSchema = "MELVARION";
 
 struct ExportContext {
-  explicit ExportContext(DbSession& openSession) noexcept : session(openSession) {}
+  explicit ExportContext(DbSession& openSession) noexcept : session(openSession), env(openSession.env) {}
 
   DbSession& session;
+  Env& env;                        // the session's: where the writer logs
   std::string interfaceFilePath;   // the command line's file name, as passed
   BoundedText currentSchema{20};   // the schema whose data is being exported
   double productVersion = 0.0;     // highest release in the product table

@@ -54,16 +54,16 @@ Step exportTenant(ExportContext& context, const TenantMessage& message, WriterQu
     return Step::kStatementTooLong;
   }
   context.currentSchema.assign(tenant.schemaName.view());
-  logMessage(message, context.schema(), tenant.licenceNumber.c_str(), tenant.tenantNumber.c_str());
+  logMessage(context.env, message, context.schema(), tenant.licenceNumber.c_str(), tenant.tenantNumber.c_str());
   if (!plainSchema) {
-    logMessage("Ungueltiger Schemaname: %s", tenant.schemaName.c_str());
-    logDbFailure(query.openName(), RC_FAILED);
+    logMessage(context.env, "Ungueltiger Schemaname: %s", tenant.schemaName.c_str());
+    logDbFailure(context.env, query.openName(), RC_FAILED);
     return Step::kFailed;
   }
   query.beginTenant(context);
   Step step = Step::kFailed;
   if (const RC opened = query.open(context); opened != RC_OK) {
-    step = dbFailure(query.openName(), opened);
+    step = dbFailure(context.env, query.openName(), opened);
   } else {
     step = query.produceLines(context, file);
   }
@@ -76,7 +76,7 @@ Produced walkTenants(ExportContext& context, const TenantMessage& message, Write
                      InterfaceFile& file) noexcept {
   Cursor tenantCursor;
   if (const RC opened = SQLOpenMvs112Mnd(context.session, tenantCursor); opened != RC_OK) {
-    if (dbFailure("SQLOpenMvs112Mnd", opened) == Step::kStatementTooLong) return Produced::kStatementTooLong;
+    if (dbFailure(context.env, "SQLOpenMvs112Mnd", opened) == Step::kStatementTooLong) return Produced::kStatementTooLong;
     return Produced::kFirstCursorFailed;
   }
   WalkedTenant walked(context);
@@ -87,7 +87,7 @@ Produced walkTenants(ExportContext& context, const TenantMessage& message, Write
     const RC fetched = SQLFetchMvs112Mnd(tenantCursor, tenant);
     if (fetched == RC_NO_MORE_ROWS) break;
     if (fetched != RC_OK) {
-      logDbFailure("SQLFetchMvs112Mnd", fetched);
+      logDbFailure(context.env, "SQLFetchMvs112Mnd", fetched);
       result = Produced::kFailed;
       break;
     }
@@ -104,7 +104,7 @@ Produced walkTenants(ExportContext& context, const TenantMessage& message, Write
 // The writer's own cursor over the system schema.
 Produced readRows(ExportContext& context, WriterQuery& query, InterfaceFile& file) noexcept {
   if (const RC opened = query.open(context); opened != RC_OK) {
-    if (dbFailure(query.openName(), opened) == Step::kStatementTooLong) return Produced::kStatementTooLong;
+    if (dbFailure(context.env, query.openName(), opened) == Step::kStatementTooLong) return Produced::kStatementTooLong;
     return Produced::kFirstCursorFailed;
   }
   return producedBy(query.produceLines(context, file));
@@ -114,14 +114,14 @@ Produced readRows(ExportContext& context, WriterQuery& query, InterfaceFile& fil
 // takes its path; a file that could not be written whole must not pass as
 // written. The export stops at a failed write, so a failure noted before
 // the file is closed is either that write or a database failure.
-WriterResult finish(InterfaceFile&& file, const std::string& path, Produced produced) noexcept {
+WriterResult finish(Env& env, InterfaceFile&& file, const std::string& path, Produced produced) noexcept {
   const bool writeStopped = file.failed();
   const bool ok = produced == Produced::kDone;
   bool written = !writeStopped;
   if (ok) written = std::move(file).close();
   else std::move(file).abandon();
-  if (!written) logMessage("Schreiben der Datei %s fehlgeschlagen", path.c_str());
-  logMessage(ok && written ? "Import %s fertig." : "Import %s fehlgeschlagen.", path.c_str());
+  if (!written) logMessage(env, "Schreiben der Datei %s fehlgeschlagen", path.c_str());
+  logMessage(env, ok && written ? "Import %s fertig." : "Import %s fehlgeschlagen.", path.c_str());
   if (!ok && !writeStopped) return WriterResult::kDbError;
   return written ? WriterResult::kOk : WriterResult::kFileError;
 }
@@ -135,13 +135,13 @@ void Tenant::clear() noexcept {
   location.clear();
 }
 
-void logDbFailure(const char* operation, RC rc) noexcept {
-  logMessage("Fehler in Fkt. %s(). RC: %ld", operation, rc);
+void logDbFailure(Env& env, const char* operation, RC rc) noexcept {
+  logMessage(env, "Fehler in Fkt. %s(). RC: %ld", operation, rc);
 }
 
-Step dbFailure(const char* operation, RC rc) noexcept {
+Step dbFailure(Env& env, const char* operation, RC rc) noexcept {
   if (rc == RC_STATEMENT_TOO_LONG) return Step::kStatementTooLong;
-  logDbFailure(operation, rc);
+  logDbFailure(env, operation, rc);
   return Step::kFailed;
 }
 
@@ -155,7 +155,7 @@ Step WriterQuery::produceLines(ExportContext& context, InterfaceFile& file) noex
       break;
     }
     if (fetched != RC_OK) {
-      reportFetchFailure(fetched);
+      reportFetchFailure(context, fetched);
       step = Step::kFailed;
       break;
     }
@@ -179,10 +179,10 @@ WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQ
   const std::string& path = target.path;
   std::optional<InterfaceFile> file = InterfaceFile::open(path, target.mode);
   if (!file) {
-    logMessage(texts.openFailure, path.c_str());
+    logMessage(context.env, texts.openFailure, path.c_str());
     return WriterResult::kFileError;
   }
-  if (target.logStart) logMessage(texts.start, path.c_str(), target.key.c_str());
+  if (target.logStart) logMessage(context.env, texts.start, path.c_str(), target.key.c_str());
   query.afterStart(context);
 
   const Produced produced = texts.tenant ? walkTenants(context, *texts.tenant, query, *file)
@@ -195,7 +195,7 @@ WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQ
     std::move(*file).abandon();
     return WriterResult::kDbError;
   }
-  return finish(std::move(*file), path, produced);
+  return finish(context.env, std::move(*file), path, produced);
 }
 
 RC SQLOpenMvs112Mnd(DbSession& session, Cursor& tenantCursor) noexcept {

@@ -49,11 +49,11 @@ struct OutputTarget {
 };
 
 // Logs "Fehler in Fkt. <operation>(). RC: <rc>".
-void logDbFailure(const char* operation, RC rc) noexcept;
+void logDbFailure(Env& env, const char* operation, RC rc) noexcept;
 // The step a failed database operation ends: kStatementTooLong, without a
 // message, for a statement that reached its limit; otherwise the failure
 // is logged under the operation's name and the step failed.
-Step dbFailure(const char* operation, RC rc) noexcept;
+Step dbFailure(Env& env, const char* operation, RC rc) noexcept;
 
 // How a writer reads its rows and turns them into lines. The frame calls
 // open once (per tenant inside the tenant loop) and then produceLines; the
@@ -87,7 +87,9 @@ class WriterQuery {
   virtual void beginTenant(ExportContext&) noexcept {}
   virtual void endTenant(ExportContext&) noexcept {}
   // Reports a failed fetch of the writer's cursor.
-  virtual void reportFetchFailure(RC rc) noexcept { logDbFailure(fetchName_, rc); }
+  virtual void reportFetchFailure(ExportContext& context, RC rc) noexcept {
+    logDbFailure(context.env, fetchName_, rc);
+  }
 
   [[nodiscard]] const char* openName() const noexcept { return openName_; }
   [[nodiscard]] const char* fetchName() const noexcept { return fetchName_; }

@@ -6,20 +6,14 @@
 #include <cstdarg>
 #include <cstdio>
 #include <string>
-#include <utility>
 
+#include "support/env.h"
 #include "support/files.h"
 #include "support/platform.h"
 #include "support/text.h"
 
 namespace sstrxv {
 namespace {
-
-// The log's settings: its own, nothing of the run it reports on.
-LogSettings& settings() noexcept {
-  static LogSettings current;
-  return current;
-}
 
 // Moves a log that has grown beyond the limit to the predecessor file. The
 // runs that find it too large at the same time rotate one after the other,
@@ -47,21 +41,13 @@ void toStandardError(const std::string& line) {
 }
 
 #if defined(__GNUC__)
-__attribute__((format(printf, 1, 0)))
+__attribute__((format(printf, 2, 0)))
 #endif
-void logFormatV(const char* format, std::va_list args) noexcept {
+void logFormatV(Env& env, const char* format, std::va_list args) noexcept {
   std::string messageText;
   appendFormatV(messageText, format, args);
-  writeLog(messageText);
+  env.writeLog(messageText);
 }
-
-}  // namespace
-
-LogSettings configureLog(LogSettings next) noexcept {
-  return std::exchange(settings(), std::move(next));
-}
-
-namespace {
 
 // Each message is one line: a CR or LF inside it (from a logged value) is
 // written as a blank, so that no message can start a line of its own.
@@ -75,9 +61,9 @@ std::string oneLine(std::string_view message) {
 
 }  // namespace
 
-void writeLog(std::string_view rawMessage) noexcept {
+void writeRunLog(Env& env, std::string_view rawMessage) noexcept {
   try {
-    const LogSettings& log = settings();
+    const LogSettings& log = env.log;
     const std::string message = oneLine(rawMessage);
     if (log.DebugFlag == 1) {
       std::fwrite(message.data(), 1, message.size(), stdout);
@@ -85,7 +71,7 @@ void writeLog(std::string_view rawMessage) noexcept {
       std::fflush(stdout);
       return;
     }
-    std::string line = platform::localTimestamp();
+    std::string line = env.localTimestamp();
     line += ' ';
     line += message;
     line += '\n';
@@ -103,10 +89,10 @@ void writeLog(std::string_view rawMessage) noexcept {
   }
 }
 
-void logMessage(const char* format, ...) noexcept {
+void logMessage(Env& env, const char* format, ...) noexcept {
   va_list args;
   va_start(args, format);
-  logFormatV(format, args);
+  logFormatV(env, format, args);
   va_end(args);
 }
 
@@ -116,10 +102,10 @@ namespace detail {
 #pragma clang diagnostic push
 #pragma clang diagnostic ignored "-Wformat-nonliteral"
 #endif
-void logCheckedMessage(const char* format, ...) noexcept {
+void logCheckedMessage(Env& env, const char* format, ...) noexcept {
   va_list args;
   va_start(args, format);
-  logFormatV(format, args);
+  logFormatV(env, format, args);
   va_end(args);
 }
 #if defined(__clang__)

@@ -10,25 +10,29 @@ namespace sstrxv {
 
 inline constexpr std::uintmax_t kLogRotationBytes = 10u * 1024u * 1024u;
 
-// The log's own settings, set once by the driver at start-up.
+class Env;
+
+// The log's own settings, kept in the run's environment (Env::log); the
+// driver sets the debug switch at start-up.
 struct LogSettings {
   int DebugFlag = 0;  // 1: messages go to the console instead of the log
   std::string logPath = "..\\..\\Melvarion_php\\log\\sstrxv.log";
   std::string oldLogPath = "..\\..\\Melvarion_php\\log\\sstrxv.old";
 };
 
-// Replaces the log's settings; returns the previous ones.
-LogSettings configureLog(LogSettings settings) noexcept;
-
-// Writes one message. Never fails towards its caller: a message that cannot
-// reach the log file goes to standard error instead of being lost.
-void writeLog(std::string_view message) noexcept;
+// The run log itself, where the environment's writeLog puts a message:
+// with DebugFlag on the console; otherwise one line, stamped by the
+// environment's clock, appended to the log file of its settings. Never
+// fails towards its caller: a message that cannot reach the log file goes
+// to standard error instead of being lost.
+void writeRunLog(Env& env, std::string_view message) noexcept;
 
 #if defined(__GNUC__)
-__attribute__((format(printf, 1, 2)))
+__attribute__((format(printf, 2, 3)))
 #endif
-// Formats a message (the shared message text) and writes it with writeLog.
-void logMessage(const char* format, ...) noexcept;
+// Formats a message (the shared message text) and hands it to the
+// environment's writeLog.
+void logMessage(Env& env, const char* format, ...) noexcept;
 
 // A message text kept apart from the call that logs it (the frame's
 // per-writer messages). It is checked when the program is compiled: it
@@ -57,14 +61,14 @@ class MessageFormat {
 
 namespace detail {
 // The format has been checked by MessageFormat; it is no literal here.
-void logCheckedMessage(const char* format, ...) noexcept;
+void logCheckedMessage(Env& env, const char* format, ...) noexcept;
 }  // namespace detail
 
 // Formats a checked message with its texts and writes it.
 template <int MinPlaces, int MaxPlaces, typename... Texts>
   requires(sizeof...(Texts) == MaxPlaces)
-void logMessage(MessageFormat<MinPlaces, MaxPlaces> format, const Texts&... texts) noexcept {
-  detail::logCheckedMessage(format.text(), static_cast<const char*>(texts)...);
+void logMessage(Env& env, MessageFormat<MinPlaces, MaxPlaces> format, const Texts&... texts) noexcept {
+  detail::logCheckedMessage(env, format.text(), static_cast<const char*>(texts)...);
 }
 
 }  // namespace sstrxv

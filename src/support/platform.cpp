@@ -1,20 +1,9 @@
 #include "support/platform.h"
 
-#include <chrono>
 #include <csignal>
 #include <ctime>
-#include <thread>
 
 namespace sstrxv::platform {
-namespace {
-
-void realPause(unsigned long milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-PauseFunction currentPause = realPause;
-
-}  // namespace
 
 std::string nativePath(std::string_view path) {
   std::string result(path);
@@ -22,14 +11,6 @@ std::string nativePath(std::string_view path) {
     if (c == '\\') c = '/';
   }
   return result;
-}
-
-void pauseMilliseconds(unsigned long milliseconds) noexcept { currentPause(milliseconds); }
-
-PauseFunction replacePause(PauseFunction pause) noexcept {
-  const PauseFunction previous = currentPause;
-  currentPause = pause ? pause : realPause;
-  return previous;
 }
 
 void ignoreFileSizeSignal() noexcept { std::signal(SIGXFSZ, SIG_IGN); }

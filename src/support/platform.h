@@ -1,6 +1,6 @@
 // What the program takes from its original Windows platform, in one place:
-// backslash paths, the interface-file line end, the millisecond pause and
-// the local time of log stamps.
+// backslash paths, the interface-file line end and the local time of log
+// stamps. The pause and the clock of a run are its environment's (Env).
 #pragma once
 
 #include <string>
@@ -15,13 +15,6 @@ inline constexpr std::string_view kInterfaceLineEnd = "x\r\n";
 // Turns a path written with the Windows separator into one this system can
 // open: every backslash becomes "/".
 std::string nativePath(std::string_view path);
-
-// Pauses for whole milliseconds. Tests replace the pause so that no test
-// waits for the real 10-second or 60-second pauses.
-using PauseFunction = void (*)(unsigned long milliseconds);
-void pauseMilliseconds(unsigned long milliseconds) noexcept;
-// Installs another pause (nullptr restores the real one); returns the previous one.
-PauseFunction replacePause(PauseFunction pause) noexcept;
 
 // A write beyond the file-size limit fails with an error instead of ending
 // the process with SIGXFSZ, so the write check of the interface file

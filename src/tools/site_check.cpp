@@ -14,6 +14,7 @@
 #include "export/balance/premium.h"
 #include "export/balance/saldo_settings.h"
 #include "export/frame.h"
+#include "support/env.h"
 #include "support/log.h"
 #include "support/platform.h"
 #include "support/settings.h"
@@ -260,7 +261,8 @@ int runChecks(std::string_view outputDirectory, std::string& text) {
   const Credentials credentials = checkSettings(report);
 
   std::vector<std::string> locations;
-  DbSession session;
+  Env env;  // the real one; opening a session neither logs nor pauses
+  DbSession session(env);
   if (!credentials.usable) {
     report.fail("connection", "not tried: no user");
   } else if (const RC rc = dbOpenSession(session, credentials.user, credentials.password, credentials.host,

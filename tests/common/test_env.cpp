@@ -146,7 +146,6 @@ std::vector<std::string> InstallLayout::logMessages() const {
 }
 
 ProgramSession::ProgramSession() {
-  configureLog(LogSettings{});
   context.currentSchema.assign(kDefaultSchema);
   reopen();
 }

@@ -6,13 +6,16 @@
 #include <mysql.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/session.h"
 #include "export/frame.h"
+#include "support/env.h"
 
 namespace sstrxv {
 // Writer results in failure messages by their numbers.
@@ -79,6 +82,23 @@ class InstallLayout {
   bool entered_ = false;
 };
 
+// The environment of a run inside a test: messages go to the log as the
+// program writes them and then to onMessage; no pause is waited for, each
+// goes to onPause instead.
+class ObservedEnv : public Env {
+ public:
+  void pauseMilliseconds(unsigned long milliseconds) noexcept override {
+    if (onPause) onPause(milliseconds);
+  }
+  void writeLog(std::string_view message) noexcept override {
+    Env::writeLog(message);
+    if (onMessage) onMessage(message);
+  }
+
+  std::function<void(unsigned long milliseconds)> onPause;
+  std::function<void(std::string_view message)> onMessage;
+};
+
 // Runs one writer in this process, as the driver's attempt would: in the
 // layout's working directory, messages to the log, the given output path
 // and product release, on a fresh session that is closed again afterwards.
@@ -96,7 +116,8 @@ struct ProgramSession {
   // Closes the session and opens a new one (which sees data committed since).
   void reopen();
 
-  DbSession session;
+  ObservedEnv env;
+  DbSession session{env};
   ExportContext context{session};
 };
 

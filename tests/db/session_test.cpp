@@ -17,26 +17,17 @@ using namespace sstrxv::test;
 
 namespace {
 
-int pauses = 0;
-unsigned long lastPause = 0;
-void countPause(unsigned long ms) {
-  ++pauses;
-  lastPause = ms;
-}
-
 class SessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     db.reset();
     layout.enter();
-    configureLog(LogSettings{});
-    pauses = 0;
-    platform::replacePause(countPause);
+    env.onPause = [this](unsigned long ms) {
+      ++pauses;
+      lastPause = ms;
+    };
   }
-  void TearDown() override {
-    platform::replacePause(nullptr);
-    dbDisconnect(session);
-  }
+  void TearDown() override { dbDisconnect(session); }
   void connect() {
     ASSERT_EQ(dbOpenSession(session, kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK);
   }
@@ -44,7 +35,10 @@ class SessionTest : public ::testing::Test {
 
   TestDatabase db;
   InstallLayout layout;
-  DbSession session;
+  ObservedEnv env;
+  DbSession session{env};
+  int pauses = 0;
+  unsigned long lastPause = 0;
 };
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include "common/test_env.h"
 #include "db/session.h"
 #include "driver/driver.h"
-#include "support/platform.h"
 
 using namespace sstrxv;
 using namespace sstrxv::test;
@@ -100,14 +99,13 @@ TEST_F(ProgramTest, BackslashesInThePathAreSeparators) {
 
 TEST_F(ProgramTest, WriterThatCannotOpenItsFileFailsAfterFiveAttempts) {
   // Run in-process so that the 10-second pauses can be replaced.
-  static int pauses;
-  pauses = 0;
-  platform::replacePause([](unsigned long ms) { pauses += ms == 10000u ? 1 : 100; });
+  int pauses = 0;
+  ObservedEnv env;
+  env.onPause = [&pauses](unsigned long ms) { pauses += ms == 10000u ? 1 : 100; };
   layout.enter();
   const std::string path = (layout.root() / "missing-dir" / "mnd.imp").string();
   const char* argv[] = {"SSTRXV", path.c_str(), "MND"};
-  EXPECT_EQ(sstrxv::runProgram(3, argv), 99);
-  platform::replacePause(nullptr);
+  EXPECT_EQ(sstrxv::runProgram(3, argv, env), 99);
   EXPECT_EQ(pauses, 4);
   const auto log = layout.logMessages();
   ASSERT_EQ(log.size(), 6u);
@@ -117,15 +115,14 @@ TEST_F(ProgramTest, WriterThatCannotOpenItsFileFailsAfterFiveAttempts) {
 }
 
 TEST_F(ProgramTest, NoConnectionAtStartEndsWith99) {
-  static int pauses;
-  pauses = 0;
-  platform::replacePause([](unsigned long) { ++pauses; });
+  int pauses = 0;
+  ObservedEnv env;
+  env.onPause = [&pauses](unsigned long) { ++pauses; };
   layout.writeSettings("", kProgramUser, "wrong");
   layout.enter();
   const std::string path = out("mnd.imp");
   const char* argv[] = {"SSTRXV", path.c_str(), "MND"};
-  EXPECT_EQ(sstrxv::runProgram(3, argv), 99);
-  platform::replacePause(nullptr);
+  EXPECT_EQ(sstrxv::runProgram(3, argv, env), 99);
   EXPECT_EQ(pauses, 5);
   const auto log = layout.logMessages();
   ASSERT_EQ(log.size(), 11u);
@@ -148,28 +145,23 @@ WriterResult scriptedWriter(ExportContext&) noexcept {
   return static_cast<WriterResult>(result);
 }
 
-void countPauses(unsigned long ms) {
-  if (ms == 10000u) ++attemptPauses;
-  else ++reconnectPauses;
-}
-
 class AttemptLoopTest : public ::testing::Test {
  protected:
   void SetUp() override {
     calls = attemptPauses = reconnectPauses = 0;
     layout.enter();
-    platform::replacePause(countPauses);
-    configureLog(run.log);
+    env.onPause = [](unsigned long ms) {
+      if (ms == 10000u) ++attemptPauses;
+      else ++reconnectPauses;
+    };
     run.FileType.assign("MND");
     run.session.user.assign(kProgramUser);
     run.session.password.assign(kProgramPassword);
   }
-  void TearDown() override {
-    platform::replacePause(nullptr);
-    dbDisconnect(run.session);
-  }
+  void TearDown() override { dbDisconnect(run.session); }
   InstallLayout layout;
-  RunState run;
+  ObservedEnv env;
+  RunState run{env};
 };
 
 }  // namespace

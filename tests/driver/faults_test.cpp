@@ -9,18 +9,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <thread>
-#include <vector>
 
 #include "common/test_env.h"
 #include "driver/driver.h"
 #include "support/cipher.h"
-#include "support/platform.h"
 
 using namespace sstrxv;
 using namespace sstrxv::test;
@@ -28,46 +25,30 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int pauses;
-
 class FaultTest : public WriterTest {
  protected:
   void SetUp() override {
     WriterTest::SetUp();
-    pauses = 0;
-    platform::replacePause([](unsigned long) { ++pauses; });
+    env.onPause = [this](unsigned long) { ++pauses; };
     layout.enter();
   }
-  void TearDown() override { platform::replacePause(nullptr); }
 
-  static int run(const std::string& path, const char* type) {
+  int run(const std::string& path, const char* type) {
     const char* argv[] = {"SSTRXV", path.c_str(), type};
-    return sstrxv::runProgram(3, argv);
+    return sstrxv::runProgram(3, argv, env);
   }
   std::size_t countLog(const std::string& message) const {
     const auto log = layout.logMessages();
     return static_cast<std::size_t>(std::count(log.begin(), log.end(), message));
   }
+
+  ObservedEnv env;
+  int pauses = 0;
 };
 
 std::string record(int number, const std::string& key, const std::string& plain, const char* end = "\r\n") {
   return std::string(";Datenbank;") + end + std::to_string(number) + ";" + key + ";" +
          encryptText(plain, kSettingsKey) + end;
-}
-
-// The size of the temporary file that this process holds open in the
-// directory (an interface file while it is written: without a name, or a
-// hidden one where the file system has no unnamed files), or 0.
-std::uintmax_t unnamedFileBytes(const fs::path& directory) {
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator("/proc/self/fd", error)) {
-    const fs::path target = fs::read_symlink(entry.path(), error);
-    const std::string name = target.string();
-    if (error || !(name.starts_with(directory.string() + "/#") || name.starts_with(directory.string() + "/."))) continue;
-    const auto size = fs::file_size(entry.path(), error);
-    if (!error) return size;
-  }
-  return 0;
 }
 
 }  // namespace
@@ -112,7 +93,7 @@ TEST_F(FaultTest, FileSizeLimitAndADirectoryAtThePathAreFailedWrites) {
           "FROM MVSYSTEM.seq_1_to_2000");
   const std::string path = outPath("mnd.imp");
   // The program itself must survive the limit: the signal keeps its default.
-  const auto runLimited = [&path] {
+  const auto runLimited = [this, &path] {
     const rlimit small{32 * 1024, 32 * 1024};
     setrlimit(RLIMIT_FSIZE, &small);
     std::signal(SIGXFSZ, SIG_DFL);
@@ -131,51 +112,49 @@ TEST_F(FaultTest, FileSizeLimitAndADirectoryAtThePathAreFailedWrites) {
 }
 
 TEST_F(FaultTest, ConnectionDroppedMidExportIsReconnectedAndTheFileWrittenWhole) {
-  constexpr int kBadges = 5000;
-  // No product release: the BsvMap lookup inside the badge fetch is the
-  // only statement per badge, so the drop shows as a failed fetch. Its key
-  // column has a collation that the badges' personnel numbers cannot be
-  // joined with, so every badge sends its own lookup and the export lasts
-  // long enough to be interrupted.
-  db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('L1', 'M1', 'T1', 0);"
+  constexpr int kBadges = 1000;
+  // Two tenants, each with half of the badges and their holders.
+  db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('L1', 'M1', 'T1', 0),"
+          " ('L2', 'M2', 'T2', 0);"
           "INSERT INTO MVSYSTEM.MVS301ASW (ASWNUM, ASWGVO, ASWPNR, ASWMND) "
-          "SELECT CONCAT('A', seq), NOW() - INTERVAL 1 DAY, seq, 'M1' FROM MVSYSTEM.seq_1_to_5000;"
-          "INSERT INTO MVSYSTEM.MVS113AWV (AWVNUM) SELECT CONCAT('A', seq) FROM MVSYSTEM.seq_1_to_5000;"
+          "SELECT CONCAT('A', seq), NOW() - INTERVAL 1 DAY, seq, IF(seq % 2 = 1, 'M1', 'M2')"
+          " FROM MVSYSTEM.seq_1_to_1000;"
+          "INSERT INTO MVSYSTEM.MVS113AWV (AWVNUM) SELECT CONCAT('A', seq) FROM MVSYSTEM.seq_1_to_1000;"
           "CREATE INDEX IF NOT EXISTS asw_num ON MVSYSTEM.MVS301ASW (ASWNUM);"
           "CREATE INDEX IF NOT EXISTS awv_num ON MVSYSTEM.MVS113AWV (AWVNUM)");
-  db.createTenantSchema("T1");
-  db.exec("INSERT INTO T1.MVS300PNR (PNRNUM) SELECT seq FROM MVSYSTEM.seq_1_to_5000;"
-          "CREATE INDEX pnr_num ON T1.MVS300PNR (PNRNUM);"
-          "ALTER TABLE T1.Mvs310Bsv MODIFY BSVPNR VARCHAR(100) COLLATE latin1_general_cs");
+  for (const std::string schema : {"T1", "T2"}) {
+    db.createTenantSchema(schema);
+    db.exec("INSERT INTO " + schema + ".MVS300PNR (PNRNUM) SELECT seq FROM MVSYSTEM.seq_1_to_1000;"
+            "CREATE INDEX pnr_num ON " + schema + ".MVS300PNR (PNRNUM)");
+  }
   const std::string path = outPath("idstamm.imp");
 
-  // A second session kills the program's connection once the first lines
-  // have reached the file, which has no name until it is written whole.
-  std::atomic<bool> done{false};
+  // When the second tenant is announced, the first tenant's lines have
+  // been written to the file, which has no name until it is written whole.
+  // Right then, and only the first time, a second session kills the
+  // program's connection and waits until the server has let it go: the
+  // program's next statement, the second tenant's badge cursor, fails for
+  // certain.
   bool killed = false;
-  std::thread killer([&] {
+  env.onMessage = [&](std::string_view message) {
+    if (killed || message != "Schema:T2 Lizenz:L2 Mandant:M2") return;
+    killed = true;
     TestDatabase root;
-    while (!done && !killed) {
-      if (unnamedFileBytes(layout.outDir()) > 0) {
-        const std::string id = root.scalar("SELECT id FROM information_schema.processlist WHERE user = 'sstrxv'");
-        if (!id.empty()) {
-          root.exec("KILL CONNECTION " + id);
-          killed = true;
-        }
-      }
+    const std::string id = root.scalar("SELECT id FROM information_schema.processlist WHERE user = 'sstrxv'");
+    ASSERT_FALSE(id.empty());
+    root.exec("KILL CONNECTION " + id);
+    while (!root.scalar("SELECT id FROM information_schema.processlist WHERE id = " + id).empty()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-  });
+  };
   const int code = run(path, "IDN");
-  done = true;
-  killer.join();
 
   ASSERT_TRUE(killed);
   EXPECT_EQ(code, 0);
   EXPECT_EQ(sortedLines(readFile(path)).size(), static_cast<std::size_t>(kBadges));
   const auto log = layout.logMessages();
   EXPECT_NE(std::find_if(log.begin(), log.end(),
-                         [](const std::string& m) { return m.starts_with("Fehler in Fkt. SQLFetchIDS(). RC: 20"); }),
+                         [](const std::string& m) { return m.starts_with("Fehler in Fkt. SQLOpenIDS(). RC: 20"); }),
             log.end())
       << ::testing::PrintToString(log);
   EXPECT_EQ(countLog("Import " + path + " fehlgeschlagen."), 1u);
@@ -239,7 +218,7 @@ TEST_F(FaultTest, ServerThatDoesNotAnswerEndsTheRunInBoundedTime) {
     const std::string path = outPath("kst.imp");
     const char* argv[] = {"SSTRXV", path.c_str(), "KST"};
     const auto started = std::chrono::steady_clock::now();
-    const int code = sstrxv::runProgram(3, argv, options);
+    const int code = sstrxv::runProgram(3, argv, env, options);
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (!c.silentServer) db.exec("UNLOCK TABLES");
 

@@ -326,15 +326,14 @@ TEST_F(SelectiveTest, OnMysqlEveryWriterOpensItsFileAndFailsAtItsCursor) {
 
 // The program with a selection key on MySQL: every attempt ends at the download list.
 TEST_F(SelectiveTest, ProgramWithSelectionKeyFailsEveryAttemptAtTheDownloadList) {
-  static int attemptPauses, otherPauses;
-  attemptPauses = otherPauses = 0;
-  platform::replacePause([](unsigned long ms) { ++(ms == 10000u ? attemptPauses : otherPauses); });
+  int attemptPauses = 0, otherPauses = 0;
+  ObservedEnv env;
+  env.onPause = [&](unsigned long ms) { ++(ms == 10000u ? attemptPauses : otherPauses); };
   const std::string directory = layout.outDir().string();
   const char* argv[] = {"SSTRXV", directory.c_str(), "abcdefghijklmnopq"};  // the first 14 characters are the key
   testing::internal::CaptureStdout();
-  EXPECT_EQ(sstrxv::runProgram(3, argv), 99);
+  EXPECT_EQ(sstrxv::runProgram(3, argv, env), 99);
   const std::string printed = testing::internal::GetCapturedStdout();
-  platform::replacePause(nullptr);
 
   std::string text;
   Strings log;

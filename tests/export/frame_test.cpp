@@ -189,14 +189,16 @@ class HookedPersonQuery final : public RecordQuery<3> {
     return openCursor(context.session, cursor_, "SELECT PNRNUM, PNRNAM FROM %s.MVS300PNR ORDER BY PNRNUM",
                       context.schema());
   }
-  void afterStart(ExportContext&) noexcept override { writeLog("after start"); }
+  void afterStart(ExportContext& context) noexcept override { context.env.writeLog("after start"); }
   void beginTenant(ExportContext& context) noexcept override {
-    logMessage("begin %s", context.tenant->tenantNumber.c_str());
+    logMessage(context.env, "begin %s", context.tenant->tenantNumber.c_str());
   }
   void endTenant(ExportContext& context) noexcept override {
-    logMessage("end %s", context.tenant->tenantNumber.c_str());
+    logMessage(context.env, "end %s", context.tenant->tenantNumber.c_str());
   }
-  void reportFetchFailure(RC rc) noexcept override { logMessage("Fehler SQLFetchPnr RC: %ld", rc); }
+  void reportFetchFailure(ExportContext& context, RC rc) noexcept override {
+    logMessage(context.env, "Fehler SQLFetchPnr RC: %ld", rc);
+  }
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <vector>
 
+#include "support/env.h"
 #include "support/log.h"
 #include "scratch_dir.h"
 
@@ -28,11 +29,7 @@ class LogTest : public test::ScratchDirTest {
     // Written with the backslashes of the original paths.
     settings.logPath = (dir / "log").string() + "\\sstrxv.log";
     settings.oldLogPath = (dir / "log").string() + "\\sstrxv.old";
-    configureLog(settings);
-  }
-  void TearDown() override {
-    configureLog(LogSettings{});
-    ScratchDirTest::TearDown();
+    env.log = settings;
   }
   fs::path log() const { return dir / "log" / "sstrxv.log"; }
   fs::path old() const { return dir / "log" / "sstrxv.old"; }
@@ -43,6 +40,7 @@ class LogTest : public test::ScratchDirTest {
   }
 
   LogSettings settings;
+  Env env;
 };
 
 constexpr std::uintmax_t kStampAndBlank = 20;  // "YYYY-MM-DD HH:MM:SS "
@@ -50,13 +48,24 @@ constexpr std::uintmax_t kStampAndBlank = 20;  // "YYYY-MM-DD HH:MM:SS "
 }  // namespace
 
 TEST_F(LogTest, LinesAreStampedAndMessagesTakenLiterally) {
-  writeLog("Import 100%s fertig.");
-  writeLog("");
+  env.writeLog("Import 100%s fertig.");
+  env.writeLog("");
   const std::string text = read(log());
   ASSERT_EQ(text.size(), kStampAndBlank + 20 + 1 + kStampAndBlank + 1);
   EXPECT_EQ(text.substr(4, 1), "-");
   EXPECT_EQ(text.substr(19, 21), " Import 100%s fertig.");
   EXPECT_EQ(text.substr(text.size() - 2), " \n");
+}
+
+// The stamp is the time the run's environment tells, as it tells it.
+TEST_F(LogTest, StampIsTheEnvironmentsLocalTime) {
+  struct FixedClock : Env {
+    std::string localTimestamp() override { return "2026-03-01 06:15:00"; }
+  } fixed;
+  fixed.log = settings;
+  fixed.writeLog("Import x fertig.");
+  logMessage(fixed, "RC: %ld", 1032L);
+  EXPECT_EQ(read(log()), "2026-03-01 06:15:00 Import x fertig.\n2026-03-01 06:15:00 RC: 1032\n");
 }
 
 TEST_F(LogTest, RotatesOnlyAboveTenMebibytes) {
@@ -65,30 +74,30 @@ TEST_F(LogTest, RotatesOnlyAboveTenMebibytes) {
   const std::uintmax_t line = kStampAndBlank + message.size() + 1;
 
   fillTo(kTenMebibytes - line);  // exactly at the limit after the write: kept
-  writeLog(message);
+  env.writeLog(message);
   EXPECT_EQ(fs::file_size(log()), kTenMebibytes);
   EXPECT_FALSE(fs::exists(old()));
 
-  writeLog("x");  // one line over: this line ends the predecessor
+  env.writeLog("x");  // one line over: this line ends the predecessor
   EXPECT_TRUE(fs::exists(old()));
   EXPECT_EQ(fs::file_size(old()), kTenMebibytes + kStampAndBlank + 2);
   EXPECT_EQ(fs::file_size(log()), 0u);
 
-  writeLog("next");
+  env.writeLog("next");
   EXPECT_EQ(read(log()).substr(kStampAndBlank), "next\n");
 
   // A second rotation replaces the first predecessor.
   fillTo(kTenMebibytes);
-  writeLog("second");
+  env.writeLog("second");
   EXPECT_EQ(read(old()).substr(kTenMebibytes + kStampAndBlank), "second\n");
 }
 
 TEST_F(LogTest, DebugFlagEchoesToTheConsoleOnly) {
   settings.DebugFlag = 1;
-  configureLog(settings);
+  env.log = settings;
   ::testing::internal::CaptureStdout();
-  writeLog("Import x fertig.");
-  logMessage("RC: %ld", -1L);
+  env.writeLog("Import x fertig.");
+  logMessage(env, "RC: %ld", -1L);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Import x fertig.\nRC: -1\n");
   EXPECT_FALSE(fs::exists(log()));
 }
@@ -96,13 +105,13 @@ TEST_F(LogTest, DebugFlagEchoesToTheConsoleOnly) {
 TEST_F(LogTest, UnwritableLogGoesToStandardError) {
   fs::remove_all(dir / "log");
   ::testing::internal::CaptureStderr();
-  logMessage("Fehler in Fkt. %s(). RC: %ld", "SQLOpenIDS", 1146L);
+  logMessage(env, "Fehler in Fkt. %s(). RC: %ld", "SQLOpenIDS", 1146L);
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(err.substr(kStampAndBlank), "Fehler in Fkt. SQLOpenIDS(). RC: 1146\n");
 }
 
 TEST_F(LogTest, LineEndsInsideAMessageCannotForgeALine) {
-  logMessage("Schema:%s Lizenz:%s Mandant:%s", "T1\r\n2026-01-01 00:00:00 Import x fertig.", "L\n1", "M\r1");
+  logMessage(env, "Schema:%s Lizenz:%s Mandant:%s", "T1\r\n2026-01-01 00:00:00 Import x fertig.", "L\n1", "M\r1");
   const std::string text = read(log());
   EXPECT_EQ(text.substr(kStampAndBlank),
             "Schema:T1  2026-01-01 00:00:00 Import x fertig. Lizenz:L 1 Mandant:M 1\n");
@@ -130,7 +139,7 @@ TEST_F(LogTest, NoWriteThroughALinkOrIntoAFifoAtTheLogPath) {
     fs::remove(log());
     c.plant(log(), target);
     ::testing::internal::CaptureStderr();
-    writeLog("Import x fertig.");  // does not wait for a FIFO reader
+    env.writeLog("Import x fertig.");  // does not wait for a FIFO reader
     EXPECT_EQ(::testing::internal::GetCapturedStderr().substr(kStampAndBlank), "Import x fertig.\n") << c.name;
     EXPECT_EQ(read(target), "root:secret\n") << c.name;
   }
@@ -158,7 +167,7 @@ TEST_F(LogTest, ConcurrentRotationKeepsEveryLine) {
       if (pid == 0) {
         char go;
         static_cast<void>(::read(start[0], &go, 1));
-        for (int i = 0; i < kLinesPerRun; ++i) logMessage("run %d line %d", run, i);
+        for (int i = 0; i < kLinesPerRun; ++i) logMessage(env, "run %d line %d", run, i);
         ::_exit(0);
       }
       runs.push_back(pid);

@@ -12,6 +12,7 @@
 #include "export/balance/saldo_settings.h"
 #include "export/frame.h"
 #include "export/tenant_lookup.h"
+#include "support/env.h"
 
 namespace sstrxv {
 
@@ -68,9 +69,9 @@ class SaldoQuery final : public WriterQuery {
   SaldoQuery() : WriterQuery("SQLOpenSald", "SQLFetchSald") {}
 
   // The settings are read again at every start of the writer.
-  void afterStart(ExportContext&) noexcept override {
+  void afterStart(ExportContext& context) noexcept override {
     settings_ = readSaldoSettings().settings;
-    writeLog(flexibleValuesMessage(settings_.configured()));
+    context.env.writeLog(flexibleValuesMessage(settings_.configured()));
   }
 
   // Only the tenants at the premium location get premium texts; the table
@@ -79,8 +80,8 @@ class SaldoQuery final : public WriterQuery {
     if (context.tenant == nullptr || context.tenant->location.view() != kPremiumLocation) return;
     PremiumResult read = readPraemien();
     if (read.status != PremiumStatus::kRead) {
-      writeLog(premiumStatusMessage(read.status));
-      writeLog(kPremiumUnavailableMessage);
+      context.env.writeLog(premiumStatusMessage(read.status));
+      context.env.writeLog(kPremiumUnavailableMessage);
       return;
     }
     premium_ = std::move(read.table);
@@ -97,7 +98,9 @@ class SaldoQuery final : public WriterQuery {
     return SQLFetchSald();
   }
   void close() noexcept override { SQLCloseSald(); }
-  void reportFetchFailure(RC rc) noexcept override { logMessage("Fehler SQLFetchSald RC: %ld", rc); }
+  void reportFetchFailure(ExportContext& context, RC rc) noexcept override {
+    logMessage(context.env, "Fehler SQLFetchSald RC: %ld", rc);
+  }
 
   // The five reads in their order; the first database error stops the
   // badge loop before the badge's line is written.
@@ -115,7 +118,7 @@ class SaldoQuery final : public WriterQuery {
     for (const Read& read : kReads) {
       if (const RC rc = (this->*read.run)(context); !readOk(rc)) {
         if (rc == RC_STATEMENT_TOO_LONG) return Step::kStatementTooLong;
-        logMessage("Fehler %s einlesen: Pnr: %s RC: %ld", read.what, personnelNumber_.c_str(), rc);
+        logMessage(context.env, "Fehler %s einlesen: Pnr: %s RC: %ld", read.what, personnelNumber_.c_str(), rc);
         return Step::kFailed;
       }
     }

@@ -116,7 +116,7 @@ class IdsQuery : public RecordQuery<24> {
       rc = SQLReadKst(context);
       lookup = lookups_.kstName;
     }
-    if (rc != RC_OK && rc != RC_NO_MORE_ROWS) return dbFailure(lookup, rc);
+    if (rc != RC_OK && rc != RC_NO_MORE_ROWS) return dbFailure(context.env, lookup, rc);
     file.write(record_);
     return Step::kDone;
   }

@@ -73,7 +73,7 @@ class S20PQuery : public RowQuery {
   }
 
   Step writeZones(ExportContext& context, InterfaceFile& file) noexcept;
-  bool writeWindows(InterfaceFile& file) noexcept;
+  bool writeWindows(ExportContext& context, InterfaceFile& file) noexcept;
 
   Cursor dayCursor_;
   Cursor zoneCursor_;
@@ -184,7 +184,7 @@ Step S20PQuery::writeRow(ExportContext& context, InterfaceFile& file) noexcept {
   dayFlag_ = false;
   const RC opened = SQLOpenS20PTagesPlan(context);
   if (opened != RC_OK && !(opened == RC_NO_MORE_ROWS && zoneOpenFailure_.noRowsIsNoFailure)) {
-    return dbFailure(zoneOpenFailure_.name, opened);
+    return dbFailure(context.env, zoneOpenFailure_.name, opened);
   }
   const Step step = writeZones(context, file);
   SQLCloseS20PTagesPlan();
@@ -198,12 +198,12 @@ Step S20PQuery::writeZones(ExportContext& context, InterfaceFile& file) noexcept
   for (;;) {
     const RC fetched = SQLFetchS20PTagesPlan();
     if (fetched != RC_OK && fetched != RC_NO_MORE_ROWS) {
-      logDbFailure("SQLFetchS20PTagesPlan", fetched);
+      logDbFailure(context.env, "SQLFetchS20PTagesPlan", fetched);
       return Step::kFailed;
     }
     const RC opened = SQLOpenS20PUhrZeit(context);
-    if (opened != RC_OK) return dbFailure("SQLOpenS20PUhrZeit", opened);
-    const bool ok = writeWindows(file);
+    if (opened != RC_OK) return dbFailure(context.env, "SQLOpenS20PUhrZeit", opened);
+    const bool ok = writeWindows(context, file);
     SQLCloseS20PUhrZeit();
     if (!ok) return Step::kFailed;
     if (record_[kOpenFrom].empty() && record_[kZone].empty()) return Step::kDone;
@@ -213,12 +213,12 @@ Step S20PQuery::writeZones(ExportContext& context, InterfaceFile& file) noexcept
 // One line per window. The fetch that finds no further window writes the
 // weekday's line without zone, when the weekday had no zone and no window
 // fetch before it.
-bool S20PQuery::writeWindows(InterfaceFile& file) noexcept {
+bool S20PQuery::writeWindows(ExportContext& context, InterfaceFile& file) noexcept {
   RC fetched = RC_OK;
   do {
     fetched = SQLFetchS20PUhrZeit();
     if (fetched != RC_OK && fetched != RC_NO_MORE_ROWS) {
-      logDbFailure("SQLFetchS20PUhrZeit", fetched);
+      logDbFailure(context.env, "SQLFetchS20PUhrZeit", fetched);
       return false;
     }
     if (!record_[kOpenFrom].empty() || (record_[kZone].empty() && !dayFlag_)) file.write(record_);

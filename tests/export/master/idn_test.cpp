@@ -156,14 +156,11 @@ TEST_F(IdnTest, NulBytesInKeysAndLineEndsInValues) {
 // Failures, run in-process so that the pauses between attempts are not waited for.
 namespace {
 
-int attemptPauses;
-
 class IdnFailureTest : public IdnTest {
  protected:
   void SetUp() override {
     IdnTest::SetUp();
-    attemptPauses = 0;
-    platform::replacePause([](unsigned long ms) { attemptPauses += ms == 10000u ? 1 : 0; });
+    env.onPause = [this](unsigned long ms) { attemptPauses += ms == 10000u ? 1 : 0; };
     layout.enter();
     db.createTenantSchema("T1");
     db.createTenantSchema("T2");
@@ -174,11 +171,12 @@ class IdnFailureTest : public IdnTest {
     addPerson("T1", "P1", "'Anna'");
     addPerson("T2", "Q1", "'Zoe'");
   }
-  void TearDown() override { platform::replacePause(nullptr); }
   // The writer alone, on a fresh session with this release.
   WriterResult runWriterAlone(double release) {
     return runWriterInProcess(layout, writeIdnFile, path, release);
   }
+  ObservedEnv env;
+  int attemptPauses = 0;
 };
 
 }  // namespace
@@ -188,7 +186,7 @@ TEST_F(IdnFailureTest, MissingPersonnelMasterFailsEveryAttemptAndKeepsThePreviou
   db.exec("DROP TABLE T2.PERSONALSTAMM");
   writeFile(path, "yesterday's file\r\n");
   const char* argv[] = {"SSTRXV", path.c_str(), "IDN"};
-  EXPECT_EQ(sstrxv::runProgram(3, argv), 99);
+  EXPECT_EQ(sstrxv::runProgram(3, argv, env), 99);
   EXPECT_EQ(attemptPauses, 4);
   EXPECT_EQ(readFile(path), "yesterday's file\r\n");  // not the first tenant's lines alone
   const auto log = layout.logMessages();

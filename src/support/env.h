@@ -1,0 +1,35 @@
+// What a run takes from the machine it runs on: the pause, the clock and
+// the place its messages go. runProgram is given one (this real one unless
+// a test passes its own, derived from it, to count the pauses, fix the time
+// or watch the messages); the run's session carries it, and everything
+// below the driver reaches it through the session or the export context.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "support/log.h"
+
+namespace sstrxv {
+
+class Env {
+ public:
+  Env() = default;
+  virtual ~Env() = default;
+  Env(const Env&) = delete;
+  Env& operator=(const Env&) = delete;
+
+  // Pauses for whole milliseconds.
+  virtual void pauseMilliseconds(unsigned long milliseconds) noexcept;
+  // The current local date and time as "%Y-%m-%d %H:%M:%S".
+  virtual std::string localTimestamp();
+  // Takes one message of the run: the run log of the settings below, or
+  // the console with /D (writeRunLog). Never fails towards its caller.
+  virtual void writeLog(std::string_view message) noexcept;
+
+  // Where writeLog puts the messages; the driver sets the debug switch at
+  // start-up.
+  LogSettings log;
+};
+
+}  // namespace sstrxv
