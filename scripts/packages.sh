@@ -3,9 +3,10 @@
 # scripts/demo.
 # dpkg-dev and file: cpack's Debian package with dependencies found by
 # dpkg-shlibdeps; systemd: systemd-analyze for the unit files; help2man: the
-# tools' manual pages; lintian: the package test.
+# tools' manual pages; lintian: the package test; clang-format: the layout
+# check of the sources.
 SSTRXV_PACKAGES=(cmake make g++ pkg-config libmariadb-dev libgtest-dev mariadb-server mariadb-client
-                 dpkg-dev file systemd help2man lintian)
+                 dpkg-dev file systemd help2man lintian clang-format)
 # The fuzz targets: clang and its runtime libraries, libFuzzer among them.
 SSTRXV_FUZZ_PACKAGES=(clang libclang-rt-dev)
 

@@ -30,8 +30,8 @@ bool keysCompareAsPerRow(st_mysql_res* result) noexcept {
   if (mysql_num_fields(result) < 2) return false;
   const MYSQL_FIELD* key = mysql_fetch_field_direct(result, 0);
   const MYSQL_FIELD* lookupKey = mysql_fetch_field_direct(result, 1);
-  return key != nullptr && lookupKey != nullptr && isStringType(key->type) &&
-         isStringType(lookupKey->type) && key->charsetnr == lookupKey->charsetnr;
+  return key != nullptr && lookupKey != nullptr && isStringType(key->type) && isStringType(lookupKey->type) &&
+         key->charsetnr == lookupKey->charsetnr;
 }
 
 }  // namespace

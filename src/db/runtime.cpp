@@ -14,7 +14,8 @@ namespace {
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 0)))
 #endif
-std::optional<std::string> formatStatementV(const char* format, std::va_list args) noexcept {
+std::optional<std::string>
+formatStatementV(const char* format, std::va_list args) noexcept {
   std::string text;
   appendFormatV(text, format, args);
   if (text.size() >= kStatementLimit) return std::nullopt;
@@ -94,8 +95,8 @@ std::string sqlValue(DbSession& session, std::string_view value) {
 bool isPlainIdentifier(std::string_view name) noexcept {
   if (name.empty() || name.size() > 20) return false;
   for (const char c : name) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                       c == '_' || c == '$';
+    const bool plain =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$';
     if (!plain) return false;
   }
   return true;

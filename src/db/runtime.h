@@ -92,7 +92,8 @@ RC dbCloseCursor(Cursor& cursor) noexcept;
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
-std::optional<std::string> formatStatement(const char* format, ...) noexcept;
+std::optional<std::string>
+formatStatement(const char* format, ...) noexcept;
 
 // Formats a statement and runs it on the cursor; RC_STATEMENT_TOO_LONG,
 // without sending anything, when it would reach kStatementLimit.

@@ -26,14 +26,14 @@ RC dbConnect(DbSession& session) noexcept {
   if (session.user.empty()) {
     logMessage(session.env, "Kein Datenbankbenutzer (LOGIN) in %s", std::string(kSettingsFilePath).c_str());
   }
-  const RC rc = dbOpenSession(session, session.user.view(), session.password.view(), session.host.view(),
-                              kDatabaseName);
+  const RC rc =
+      dbOpenSession(session, session.user.view(), session.password.view(), session.host.view(), kDatabaseName);
   if (rc != RC_OK) logMessage(session.env, "Datenbankverbindung fehlgeschlagen, Fehler: %d", static_cast<int>(rc));
   return rc;
 }
 
-RC dbOpenSession(DbSession& session, std::string_view user, std::string_view password,
-                 std::string_view host, std::string_view database) noexcept {
+RC dbOpenSession(DbSession& session, std::string_view user, std::string_view password, std::string_view host,
+                 std::string_view database) noexcept {
   session.connection.reset();  // a reconnection never leaves the old connection open
   // Given an empty user, the client library would log in as the account the
   // program runs as: that must never happen.
@@ -68,8 +68,8 @@ bool dbReconnect(DbSession& session) noexcept {
   for (long attempt = 1; attempt <= kReconnectAttempts; ++attempt) {
     dbDisconnect(session);
     logMessage(session.env, "%ld. Versuch zur Wiederherstellung der Datenbankverbindung!", attempt);
-    const RC rc = dbOpenSession(session, session.user.view(), session.password.view(),
-                                session.host.view(), kDatabaseName);
+    const RC rc =
+        dbOpenSession(session, session.user.view(), session.password.view(), session.host.view(), kDatabaseName);
     if (rc == RC_OK) {
       session.env.writeLog("Die Verbindung zur Datenbank wurde wiederhergestellt!");
       return true;

@@ -38,10 +38,10 @@ struct DbSession {
 
   Env& env;
   ConnectionOptions options;
-  Connection connection;     // empty when not connected
-  BoundedText host{200};     // NET8; empty: the client library's default host
-  BoundedText user{200};     // LOGIN
-  BoundedText password{200}; // PASS
+  Connection connection;      // empty when not connected
+  BoundedText host{200};      // NET8; empty: the client library's default host
+  BoundedText user{200};      // LOGIN
+  BoundedText password{200};  // PASS
 };
 
 inline constexpr std::string_view kDatabaseName = "MVSYSTEM";

@@ -76,9 +76,10 @@ int attemptLoop(RunState& run, Attempt&& attempt) noexcept {
       return EXIT_FAILED;
     }
     if (result == WriterResult::kDbError && !dbReconnect(run.session)) {
-      logMessage(
-          run.env, "Die Schnittstellendatei vom Dateityp '%s' konnte auf Grund von DB-Verbindungproblemen nicht erstellt werden.",
-          fileType);
+      logMessage(run.env,
+                 "Die Schnittstellendatei vom Dateityp '%s' konnte auf Grund von DB-Verbindungproblemen nicht erstellt "
+                 "werden.",
+                 fileType);
       dbDisconnect(run.session);
       return EXIT_FAILED;
     }

@@ -55,7 +55,8 @@ void readDownloads(Env& env, SelectiveSource& source, std::vector<DownloadRow>& 
 // The control areas that one class reaches, each written by the three
 // schedule writers; an area reached again is written again. Returns false
 // after a failure.
-bool writeAreasOfClass(SelectiveRun& run, const std::string& authorizationClass, WriterResult& lastWriterResult) noexcept {
+bool writeAreasOfClass(SelectiveRun& run, const std::string& authorizationClass,
+                       WriterResult& lastWriterResult) noexcept {
   SelectiveSource& source = run.source;
   if (const RC opened = source.SQLOpenZKOzurBKL(authorizationClass); opened != RC_OK) {
     logMessage(run.context.env, "Fehler bei SQLOpenMvsAswDnl! RC: %ld", opened);
@@ -86,8 +87,10 @@ bool writeAreasOfClass(SelectiveRun& run, const std::string& authorizationClass,
 bool writeDownload(SelectiveRun& run, const DownloadRow& row, SelectedClasses& classes,
                    WriterResult& lastWriterResult) noexcept {
   if (!row.badgeNumber.empty()) {
-    if (!writerSucceeded(run.context.env, Fill_IDSTAMM_Upd(run, row.badgeNumber), "Fill_IDSTAMM_Upd", lastWriterResult) ||
-        !writerSucceeded(run.context.env, Fill_AswBklUpd(run, row.badgeNumber, classes), "Fill_AswBkl_Upd", lastWriterResult)) {
+    if (!writerSucceeded(run.context.env, Fill_IDSTAMM_Upd(run, row.badgeNumber), "Fill_IDSTAMM_Upd",
+                         lastWriterResult) ||
+        !writerSucceeded(run.context.env, Fill_AswBklUpd(run, row.badgeNumber, classes), "Fill_AswBkl_Upd",
+                         lastWriterResult)) {
       return false;
     }
   }

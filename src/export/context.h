@@ -31,10 +31,10 @@ struct ExportContext {
   explicit ExportContext(DbSession& openSession) noexcept : session(openSession), env(openSession.env) {}
 
   DbSession& session;
-  Env& env;                        // the session's: where the writer logs
-  std::string interfaceFilePath;   // the command line's file name, as passed
-  BoundedText currentSchema{20};   // the schema whose data is being exported
-  double productVersion = 0.0;     // highest release in the product table
+  Env& env;                       // the session's: where the writer logs
+  std::string interfaceFilePath;  // the command line's file name, as passed
+  BoundedText currentSchema{20};  // the schema whose data is being exported
+  double productVersion = 0.0;    // highest release in the product table
   // The tenant being walked: set by the tenant loop while it runs (and by
   // selective creation for its writers), nullptr otherwise.
   const Tenant* tenant = nullptr;

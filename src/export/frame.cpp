@@ -44,8 +44,8 @@ class WalkedTenant {
 };
 
 // One tenant: schema switch, tenant message, the writer's rows.
-Step exportTenant(ExportContext& context, const TenantMessage& message, WriterQuery& query,
-                  const Tenant& tenant, InterfaceFile& file) noexcept {
+Step exportTenant(ExportContext& context, const TenantMessage& message, WriterQuery& query, const Tenant& tenant,
+                  InterfaceFile& file) noexcept {
   // The schema name is written unquoted into every statement: only a
   // plain identifier may get there.
   const bool plainSchema = isPlainIdentifier(tenant.schemaName.view());
@@ -76,7 +76,8 @@ Produced walkTenants(ExportContext& context, const TenantMessage& message, Write
                      InterfaceFile& file) noexcept {
   Cursor tenantCursor;
   if (const RC opened = SQLOpenMvs112Mnd(context.session, tenantCursor); opened != RC_OK) {
-    if (dbFailure(context.env, "SQLOpenMvs112Mnd", opened) == Step::kStatementTooLong) return Produced::kStatementTooLong;
+    if (dbFailure(context.env, "SQLOpenMvs112Mnd", opened) == Step::kStatementTooLong)
+      return Produced::kStatementTooLong;
     return Produced::kFirstCursorFailed;
   }
   WalkedTenant walked(context);
@@ -118,8 +119,10 @@ WriterResult finish(Env& env, InterfaceFile&& file, const std::string& path, Pro
   const bool writeStopped = file.failed();
   const bool ok = produced == Produced::kDone;
   bool written = !writeStopped;
-  if (ok) written = std::move(file).close();
-  else std::move(file).abandon();
+  if (ok)
+    written = std::move(file).close();
+  else
+    std::move(file).abandon();
   if (!written) logMessage(env, "Schreiben der Datei %s fehlgeschlagen", path.c_str());
   logMessage(env, ok && written ? "Import %s fertig." : "Import %s fehlgeschlagen.", path.c_str());
   if (!ok && !writeStopped) return WriterResult::kDbError;
@@ -185,8 +188,8 @@ WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQ
   if (target.logStart) logMessage(context.env, texts.start, path.c_str(), target.key.c_str());
   query.afterStart(context);
 
-  const Produced produced = texts.tenant ? walkTenants(context, *texts.tenant, query, *file)
-                                         : readRows(context, query, *file);
+  const Produced produced =
+      texts.tenant ? walkTenants(context, *texts.tenant, query, *file) : readRows(context, query, *file);
   if (produced == Produced::kStatementTooLong) {
     std::move(*file).drop();
     return WriterResult::kStatementTooLong;
@@ -199,16 +202,16 @@ WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQ
 }
 
 RC SQLOpenMvs112Mnd(DbSession& session, Cursor& tenantCursor) noexcept {
-  return openCursor(session, tenantCursor, "%s",
-                    " SELECT  MNDLIZ, MNDNUM, MNDSCH, MNDSTO  FROM   mvsystem.mvs112mnd   WHERE MNDKON = 0 AND MNDSCH is not NULL ");
+  return openCursor(
+      session, tenantCursor, "%s",
+      " SELECT  MNDLIZ, MNDNUM, MNDSCH, MNDSTO  FROM   mvsystem.mvs112mnd   WHERE MNDKON = 0 AND MNDSCH is not NULL ");
 }
 
 RC SQLFetchMvs112Mnd(Cursor& tenantCursor, Tenant& tenant) noexcept {
   Row row;
   const RC rc = dbFetch(tenantCursor, row);
   if (rc != RC_OK) return rc;
-  BoundedText* fields[] = {&tenant.licenceNumber, &tenant.tenantNumber, &tenant.schemaName,
-                           &tenant.location};
+  BoundedText* fields[] = {&tenant.licenceNumber, &tenant.tenantNumber, &tenant.schemaName, &tenant.location};
   for (unsigned column = 0; column < 4; ++column) {
     if (const Value value = row[column]) fields[column]->assign(value.view());
   }

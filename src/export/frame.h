@@ -19,7 +19,7 @@ namespace sstrxv {
 // How a writer's step ended. kFailed: a failure, which the step has
 // logged. kStatementTooLong: a statement reached its length limit; it is
 // not logged, and the writer ends at once.
-enum class [[nodiscard]] Step { kDone, kFailed, kStatementTooLong };
+enum class [[nodiscard]] Step{kDone, kFailed, kStatementTooLong};
 
 // A whole-file writer as the driver calls it.
 using Writer = WriterResult (*)(ExportContext& context) noexcept;
@@ -44,7 +44,7 @@ struct WriterTexts {
 struct OutputTarget {
   std::string path;
   platform::OutputMode mode = platform::OutputMode::kReplace;
-  std::string key;  // second text of the start message (selective writers)
+  std::string key;       // second text of the start message (selective writers)
   bool logStart = true;  // some selective writers log their start only with /D
 };
 
@@ -60,8 +60,7 @@ Step dbFailure(Env& env, const char* operation, RC rc) noexcept;
 // hooks let a writer add its own steps at fixed points of the frame.
 class WriterQuery {
  public:
-  WriterQuery(const char* openName, const char* fetchName) noexcept
-      : openName_(openName), fetchName_(fetchName) {}
+  WriterQuery(const char* openName, const char* fetchName) noexcept : openName_(openName), fetchName_(fetchName) {}
   virtual ~WriterQuery() = default;
   WriterQuery(const WriterQuery&) = delete;
   WriterQuery& operator=(const WriterQuery&) = delete;
@@ -87,9 +86,7 @@ class WriterQuery {
   virtual void beginTenant(ExportContext&) noexcept {}
   virtual void endTenant(ExportContext&) noexcept {}
   // Reports a failed fetch of the writer's cursor.
-  virtual void reportFetchFailure(ExportContext& context, RC rc) noexcept {
-    logDbFailure(context.env, fetchName_, rc);
-  }
+  virtual void reportFetchFailure(ExportContext& context, RC rc) noexcept { logDbFailure(context.env, fetchName_, rc); }
 
   [[nodiscard]] const char* openName() const noexcept { return openName_; }
   [[nodiscard]] const char* fetchName() const noexcept { return fetchName_; }

@@ -16,8 +16,7 @@ class InterfaceFile {
   // Opens the file at a path written with backslash separators. A whole-file
   // writer's file (kReplace) takes the place of the path only when it is
   // closed without failure. Nothing when the file cannot be opened.
-  [[nodiscard]] static std::optional<InterfaceFile> open(const std::string& path,
-                                                         platform::OutputMode mode) noexcept;
+  [[nodiscard]] static std::optional<InterfaceFile> open(const std::string& path, platform::OutputMode mode) noexcept;
 
   InterfaceFile(InterfaceFile&&) noexcept = default;
   InterfaceFile& operator=(InterfaceFile&&) = delete;

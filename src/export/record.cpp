@@ -20,8 +20,7 @@ void appendValue(std::string& line, std::string_view value) {
 
 }  // namespace
 
-void appendLine(std::string& line, std::span<const FieldFormat> format,
-                std::span<const BoundedText> values) {
+void appendLine(std::string& line, std::span<const FieldFormat> format, std::span<const BoundedText> values) {
   for (std::size_t i = 0; i < format.size(); ++i) {
     const std::string_view value = values[i].view();
     appendValue(line, value);

@@ -17,10 +17,10 @@
 namespace sstrxv {
 
 struct FieldFormat {
-  std::size_t width;         // "%-<width>s" in the line
-  std::size_t capacity;      // longest value the field holds; longer ones are cut
-  std::string_view name;     // what the field is: "badge number", "Zeitzone"
-  std::string_view source;   // where its value comes from: a select column or a rule
+  std::size_t width;        // "%-<width>s" in the line
+  std::size_t capacity;     // longest value the field holds; longer ones are cut
+  std::string_view name;    // what the field is: "badge number", "Zeitzone"
+  std::string_view source;  // where its value comes from: a select column or a rule
 };
 
 // A field as wide as it holds. Every field is named, with where its value
@@ -29,8 +29,7 @@ constexpr FieldFormat field(std::size_t width, std::string_view name, std::strin
   return {width, width, name, source};
 }
 // A field that holds more than its width; a longer value moves the rest of the line.
-constexpr FieldFormat field(std::size_t width, std::size_t capacity, std::string_view name,
-                            std::string_view source) {
+constexpr FieldFormat field(std::size_t width, std::size_t capacity, std::string_view name, std::string_view source) {
   return {width, capacity, name, source};
 }
 
@@ -57,8 +56,7 @@ inline constexpr int kNoField = -1;
 // Appends one interface-file line to `line`: each value left-aligned and
 // padded with blanks to its width (the bytes printf's "%-<width>s" gives),
 // then "x", carriage return, line feed.
-void appendLine(std::string& line, std::span<const FieldFormat> format,
-                std::span<const BoundedText> values);
+void appendLine(std::string& line, std::span<const FieldFormat> format, std::span<const BoundedText> values);
 
 template <std::size_t N>
 class Record {
@@ -97,7 +95,8 @@ class Record {
   static std::array<BoundedText, N> makeFields(const LineFormat<N>& format) {
     return [&]<std::size_t... I>(std::index_sequence<I...>) {
       return std::array<BoundedText, N>{BoundedText(format[I].capacity)...};
-    }(std::make_index_sequence<N>{});
+    }
+    (std::make_index_sequence<N>{});
   }
 
   LineFormat<N> format_;  // a copy: a record never outlives its format

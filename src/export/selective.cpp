@@ -45,8 +45,7 @@ WriterResult runSelectiveWriter(SelectiveRun& run, const WriterTexts& texts, Wri
   OutputTarget target;
   target.path = run.context.interfaceFilePath + writer.fileName;
   target.key = key;
-  target.mode = (run.marks.*writer.firstCall).pending ? platform::OutputMode::kRecreate
-                                                      : platform::OutputMode::kAppend;
+  target.mode = (run.marks.*writer.firstCall).pending ? platform::OutputMode::kRecreate : platform::OutputMode::kAppend;
   target.logStart = logStart;
   return runWriter(run.context, texts, query, target);
 }

@@ -27,8 +27,8 @@ namespace sstrxv {
 // number and the second key are the keys of the schema lookup, the badge
 // number is the key of the badge writers.
 struct DownloadRow {
-  std::string jobData;      // not read by selective creation
-  std::string tenantNumber; // becomes the tenant number of the current tenant
+  std::string jobData;       // not read by selective creation
+  std::string tenantNumber;  // becomes the tenant number of the current tenant
   std::string secondKey;
   std::string badgeNumber;  // empty: the row concerns no badge
 };

@@ -85,8 +85,7 @@ void blowfishInit(CipherState& s, std::string_view key) noexcept {
 void hexToBytes(std::string_view hex, std::uint8_t* target) noexcept {
   const auto digit = [](char c) -> std::uint8_t {
     const auto code = static_cast<std::uint8_t>(c);
-    return code >= 65 && code <= 70 ? static_cast<std::uint8_t>(code - 55)
-                                    : static_cast<std::uint8_t>(code - 48);
+    return code >= 65 && code <= 70 ? static_cast<std::uint8_t>(code - 55) : static_cast<std::uint8_t>(code - 48);
   };
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
     target[i / 2] = static_cast<std::uint8_t>(16 * digit(hex[i]) + digit(hex[i + 1]));

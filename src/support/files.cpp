@@ -27,7 +27,7 @@ std::pair<std::string, std::string> splitPath(const std::string& path) {
 // True when nothing is at the path, or a regular file or a link: the only
 // things an output file may take the place of.
 bool mayTakePlaceOf(const std::string& path) noexcept {
-  struct stat status{};
+  struct stat status {};
   if (::lstat(path.c_str(), &status) != 0) return errno == ENOENT;
   return S_ISREG(status.st_mode) || S_ISLNK(status.st_mode);
 }
@@ -51,8 +51,8 @@ bool linkUnnamed(int fd, const std::string& target) {
 }
 
 bool sameFile(const std::string& path, int fd) noexcept {
-  struct stat named{};
-  struct stat opened{};
+  struct stat named {};
+  struct stat opened {};
   return ::lstat(path.c_str(), &named) == 0 && ::fstat(fd, &opened) == 0 && named.st_dev == opened.st_dev &&
          named.st_ino == opened.st_ino;
 }
@@ -69,7 +69,7 @@ void removeLeftTemporaries(const std::string& directory, const std::string& name
     if (entryName.size() != prefix.size() + kTemporaryLetters || !entryName.starts_with(prefix)) continue;
     const std::string path = directory + "/" + std::string(entryName);
     const FileHandle left(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    struct stat status{};
+    struct stat status {};
     if (left && ::fstat(left.get(), &status) == 0 && S_ISREG(status.st_mode) &&
         ::flock(left.get(), LOCK_EX | LOCK_NB) == 0 && sameFile(path, left.get())) {
       ::unlink(path.c_str());
@@ -87,7 +87,7 @@ void syncDirectory(const std::string& directory) noexcept {
 std::optional<std::string> readRegularFile(const std::string& path, std::size_t limit) {
   // Non-blocking, so that opening a FIFO does not wait for a writer.
   const FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  struct stat status{};
+  struct stat status {};
   if (!file || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
       static_cast<std::uintmax_t>(status.st_size) > limit) {
     return std::nullopt;
@@ -126,9 +126,9 @@ void FileHandle::reset() noexcept {
 }
 
 FileHandle openForAppending(const std::string& path) noexcept {
-  FileHandle file(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                         0666));
-  struct stat status{};
+  FileHandle file(
+      ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+  struct stat status {};
   if (!file || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1) {
     return FileHandle();
   }
@@ -174,8 +174,8 @@ std::optional<OutputFile> OutputFile::open(const std::string& path, OutputMode m
   for (int attempt = 0; attempt < kMaxNameTries && !output.file_; ++attempt) {
     output.temporary_ = temporaryName(directory, name);
     // Exclusive and never through a link: the name is the program's own.
-    output.file_ = FileHandle(::open(output.temporary_.c_str(),
-                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    output.file_ =
+        FileHandle(::open(output.temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (!output.file_ && errno != EEXIST) break;
     // Locked for as long as this process lives (where the file system has
     // locks), and still at its name: another run's sweep may have taken it.
@@ -216,8 +216,10 @@ bool OutputFile::commit() noexcept {
   const auto [directory, name] = splitPath(path_);
   for (int attempt = 0; attempt < kMaxNameTries && temporary_.empty(); ++attempt) {
     std::string candidate = temporaryName(directory, name);
-    if (linkUnnamed(file_.get(), candidate)) temporary_ = std::move(candidate);
-    else if (errno != EEXIST) break;
+    if (linkUnnamed(file_.get(), candidate))
+      temporary_ = std::move(candidate);
+    else if (errno != EEXIST)
+      break;
   }
   // Something that is no file may have appeared at the path meanwhile: it stays.
   if (temporary_.empty() || !mayTakePlaceOf(path_) || ::rename(temporary_.c_str(), path_.c_str()) != 0) {

@@ -21,8 +21,7 @@ inline constexpr std::size_t kInputFileLimit = std::size_t{64} << 20;
 // missing, is no regular file (a device, a FIFO, a directory), is larger
 // than the limit or cannot be read. Never waits for a writer. Throws only
 // std::bad_alloc.
-[[nodiscard]] std::optional<std::string> readRegularFile(const std::string& path,
-                                                         std::size_t limit = kInputFileLimit);
+[[nodiscard]] std::optional<std::string> readRegularFile(const std::string& path, std::size_t limit = kInputFileLimit);
 
 // An open file descriptor, closed when it ends.
 class FileHandle {
@@ -69,8 +68,8 @@ enum class TemporaryKind { kUnnamedWhereSupported, kNamed };
 // removed (kRecreate) or refused (kAppend); it is never written through.
 class OutputFile {
  public:
-  [[nodiscard]] static std::optional<OutputFile> open(const std::string& path, OutputMode mode,
-                                                      TemporaryKind kind = TemporaryKind::kUnnamedWhereSupported) noexcept;
+  [[nodiscard]] static std::optional<OutputFile> open(
+      const std::string& path, OutputMode mode, TemporaryKind kind = TemporaryKind::kUnnamedWhereSupported) noexcept;
 
   OutputFile(OutputFile&& other) noexcept;
   OutputFile& operator=(OutputFile&&) = delete;

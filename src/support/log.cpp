@@ -20,12 +20,12 @@ namespace {
 // and only the file that is still at the log path: a second run never moves
 // the first one's fresh log over the history.
 void rotateIfLarge(int file, const std::string& logPath, const std::string& oldLogPath) noexcept {
-  struct stat measured{};
+  struct stat measured {};
   if (::fstat(file, &measured) != 0 || static_cast<std::uintmax_t>(measured.st_size) <= kLogRotationBytes) return;
   // Without a lock (a file system that has none) the check below still
   // keeps a moved log from being moved again.
   static_cast<void>(::flock(file, LOCK_EX));
-  struct stat current{};
+  struct stat current {};
   if (::lstat(logPath.c_str(), &current) == 0 && current.st_dev == measured.st_dev &&
       current.st_ino == measured.st_ino) {
     // Over the predecessor in one step: the history is never missing.

@@ -48,8 +48,10 @@ class MessageFormat {
     for (const char* c = text; *c != '\0'; ++c) {
       if (*c != '%') continue;
       ++c;
-      if (*c == 's') ++places;
-      else if (*c != '%') throw "a message text may hold only %s and %%";
+      if (*c == 's')
+        ++places;
+      else if (*c != '%')
+        throw "a message text may hold only %s and %%";
     }
     if (places < MinPlaces || places > MaxPlaces) throw "wrong number of %s in a message text";
   }
@@ -66,8 +68,8 @@ void logCheckedMessage(Env& env, const char* format, ...) noexcept;
 
 // Formats a checked message with its texts and writes it.
 template <int MinPlaces, int MaxPlaces, typename... Texts>
-  requires(sizeof...(Texts) == MaxPlaces)
-void logMessage(Env& env, MessageFormat<MinPlaces, MaxPlaces> format, const Texts&... texts) noexcept {
+requires(sizeof...(Texts) == MaxPlaces) void logMessage(Env& env, MessageFormat<MinPlaces, MaxPlaces> format,
+                                                        const Texts&... texts) noexcept {
   detail::logCheckedMessage(env, format.text(), static_cast<const char*>(texts)...);
 }
 

@@ -38,15 +38,13 @@ std::optional<SettingRecord> parseRecord(const std::string& line1, const std::st
   return record;
 }
 
-bool matches(const SettingRecord& record, std::string_view section, std::string_view key,
-             long number) {
+bool matches(const SettingRecord& record, std::string_view section, std::string_view key, long number) {
   return (!section.empty() && record.section == section) || (!key.empty() && record.key == key) ||
          (number != 0 && record.number == number);
 }
 
 // The first matching record of the settings text.
-SettingResult findSetting(std::istream& file, std::string_view section, std::string_view key,
-                          long number) {
+SettingResult findSetting(std::istream& file, std::string_view section, std::string_view key, long number) {
   SettingResult result;
   std::string line1;
   std::string line2;
@@ -68,8 +66,7 @@ SettingResult findSetting(std::istream& file, std::string_view section, std::str
 
 }  // namespace
 
-SettingResult readSetting(std::string_view section, std::string_view key, long number,
-                          std::string_view path) noexcept {
+SettingResult readSetting(std::string_view section, std::string_view key, long number, std::string_view path) noexcept {
   // Only a regular file of bounded size: a device or FIFO at the path
   // reads as a missing file instead of never ending.
   if (const auto text = platform::readRegularFile(platform::nativePath(path))) {

@@ -24,7 +24,7 @@ struct SettingResult {
 // (an empty section and number 0 mean "not given"). A missing file or no
 // match gives an empty result.
 [[nodiscard]] SettingResult readSetting(std::string_view section, std::string_view key, long number,
-                 std::string_view path) noexcept;
+                                        std::string_view path) noexcept;
 
 // The same lookup in the bytes of a settings file.
 [[nodiscard]] SettingResult readSettingFromText(std::string_view section, std::string_view key, long number,

@@ -1,11 +1,11 @@
 #include "support/text.h"
 
-#include <clocale>
+#include <locale.h>
 #include <algorithm>
+#include <clocale>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <locale.h>
 #include <memory>
 #include <type_traits>
 

@@ -38,7 +38,8 @@ class BoundedText {
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
-std::string formatText(const char* format, ...) noexcept;
+std::string
+formatText(const char* format, ...) noexcept;
 
 #if defined(__GNUC__)
 __attribute__((format(printf, 2, 3)))

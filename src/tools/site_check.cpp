@@ -100,13 +100,20 @@ void checkWritable(Report& report, std::string_view what, std::string_view direc
 // What a connection error number usually means.
 std::string_view connectHint(RC rc) noexcept {
   switch (rc) {
-    case 1044: return "the user may not use the database MVSYSTEM";
-    case 1045: return "access denied: user or password wrong";
-    case 1049: return "no database MVSYSTEM on the server";
-    case 2002: return "no local server at the default socket";
-    case 2003: return "no server answers at the host";
-    case 2005: return "unknown host";
-    default: return "see the client library's error list";
+    case 1044:
+      return "the user may not use the database MVSYSTEM";
+    case 1045:
+      return "access denied: user or password wrong";
+    case 1049:
+      return "no database MVSYSTEM on the server";
+    case 2002:
+      return "no local server at the default socket";
+    case 2003:
+      return "no server answers at the host";
+    case 2005:
+      return "unknown host";
+    default:
+      return "see the client library's error list";
   }
 }
 
@@ -193,11 +200,9 @@ std::vector<std::string> checkTenants(Report& report, DbSession& session) {
     }
     locations.emplace_back(tenant.location.view());
     const std::string label = "tenant schema " + shown(tenant.schemaName.view()) + ", licence " +
-                              shown(tenant.licenceNumber.view()) + ", tenant " +
-                              shown(tenant.tenantNumber.view());
+                              shown(tenant.licenceNumber.view()) + ", tenant " + shown(tenant.tenantNumber.view());
     if (!isPlainIdentifier(tenant.schemaName.view())) {
-      report.fail(label, walkStopped ? "not a plain identifier"
-                                     : "not a plain identifier: the tenant walk stops here");
+      report.fail(label, walkStopped ? "not a plain identifier" : "not a plain identifier: the tenant walk stops here");
       walkStopped = true;
     } else if (walkStopped) {
       report.fail(label, "not reached: the tenant walk stops at an earlier tenant");
@@ -249,8 +254,7 @@ void checkPremiumFile(Report& report, const std::vector<std::string>& locations)
   } else if (exists(platform::nativePath(kPremiumFilePath))) {
     report.fail(label, "cannot be read: " + unreadableReason(kPremiumFilePath));
   } else if (needed) {
-    report.fail(label, "missing: the tenants at location " + std::string(kPremiumLocation) +
-                           " get no premium texts");
+    report.fail(label, "missing: the tenants at location " + std::string(kPremiumLocation) + " get no premium texts");
   } else {
     report.pass(label, "missing, not needed: no tenant at location " + std::string(kPremiumLocation));
   }
@@ -265,14 +269,14 @@ int runChecks(std::string_view outputDirectory, std::string& text) {
   DbSession session(env);
   if (!credentials.usable) {
     report.fail("connection", "not tried: no user");
-  } else if (const RC rc = dbOpenSession(session, credentials.user, credentials.password, credentials.host,
-                                         kDatabaseName);
+  } else if (const RC rc =
+                 dbOpenSession(session, credentials.user, credentials.password, credentials.host, kDatabaseName);
              rc != RC_OK) {
     report.fail("connection", formatText("error %ld: ", rc) + std::string(connectHint(rc)));
   } else {
-    report.pass("connection", "connected to " + std::string(kDatabaseName) + " on " +
-                                  (credentials.host.empty() ? std::string("the local server")
-                                                            : shown(credentials.host)));
+    report.pass("connection",
+                "connected to " + std::string(kDatabaseName) + " on " +
+                    (credentials.host.empty() ? std::string("the local server") : shown(credentials.host)));
     checkProductRelease(report, session);
     locations = checkTenants(report, session);
     dbDisconnect(session);

@@ -24,8 +24,7 @@ TestDatabase::TestDatabase() {
   unsigned int timeout = 10;
   mysql_options(connection_, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
   mysql_options(connection_, MYSQL_SET_CHARSET_NAME, "latin1");
-  if (!mysql_real_connect(connection_, nullptr, "root", nullptr, nullptr, 0, nullptr,
-                          CLIENT_MULTI_STATEMENTS)) {
+  if (!mysql_real_connect(connection_, nullptr, "root", nullptr, nullptr, 0, nullptr, CLIENT_MULTI_STATEMENTS)) {
     ADD_FAILURE() << "test server not reachable: " << mysql_error(connection_);
   }
 }
@@ -112,21 +111,17 @@ InstallLayout::~InstallLayout() {
   fs::remove_all(root_, ignored);
 }
 
-void InstallLayout::writeSettings(const std::string& host, const std::string& user,
-                                  const std::string& password) {
+void InstallLayout::writeSettings(const std::string& host, const std::string& user, const std::string& password) {
   std::string text;
   int number = 1;
-  for (const auto& [key, value] : {std::pair<std::string, std::string>{"NET8", host},
-                                   {"LOGIN", user}, {"PASS", password}}) {
-    text += ";Datenbank;\r\n" + std::to_string(number++) + ";" + key + ";" +
-            encryptText(value, kSettingsKey) + "\r\n";
+  for (const auto& [key, value] :
+       {std::pair<std::string, std::string>{"NET8", host}, {"LOGIN", user}, {"PASS", password}}) {
+    text += ";Datenbank;\r\n" + std::to_string(number++) + ";" + key + ";" + encryptText(value, kSettingsKey) + "\r\n";
   }
   writeSettingsText(text);
 }
 
-void InstallLayout::writeSettingsText(const std::string& text) {
-  writeFile(root_ / "Files" / "Melvarion.Ini", text);
-}
+void InstallLayout::writeSettingsText(const std::string& text) { writeFile(root_ / "Files" / "Melvarion.Ini", text); }
 
 void InstallLayout::enter() {
   if (!entered_) previousDir_ = fs::current_path();
@@ -156,8 +151,7 @@ void ProgramSession::reopen() {
   EXPECT_EQ(dbOpenSession(session, kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK);
 }
 
-WriterResult runWriterInProcess(InstallLayout& layout, Writer writer, const std::string& path,
-                       double productVersion) {
+WriterResult runWriterInProcess(InstallLayout& layout, Writer writer, const std::string& path, double productVersion) {
   layout.enter();
   ProgramSession program;
   program.context.interfaceFilePath = path;
@@ -180,14 +174,13 @@ class ServerCheck : public ::testing::Environment {
     const std::string reason = reached ? "" : mysql_error(connection);
     mysql_close(connection);
     const char* socket = std::getenv("MYSQL_UNIX_PORT");
-    ASSERT_TRUE(reached) << "the private test server does not answer on "
-                         << (socket ? socket : "the default socket") << ": " << reason
+    ASSERT_TRUE(reached) << "the private test server does not answer on " << (socket ? socket : "the default socket")
+                         << ": " << reason
                          << "\nStart it with tests/db/testdb.sh start <build>/testdb, or run the suite through ctest.";
   }
 };
 
-[[maybe_unused]] ::testing::Environment* const serverCheck =
-    ::testing::AddGlobalTestEnvironment(new ServerCheck);
+[[maybe_unused]] ::testing::Environment* const serverCheck = ::testing::AddGlobalTestEnvironment(new ServerCheck);
 
 }  // namespace
 
@@ -218,7 +211,8 @@ ProcessResult runProgram(const InstallLayout& layout, const std::vector<std::str
   close(pipeFds[1]);
   std::array<char, 4096> chunk;
   ssize_t n;
-  while ((n = read(pipeFds[0], chunk.data(), chunk.size())) > 0) result.output.append(chunk.data(), static_cast<size_t>(n));
+  while ((n = read(pipeFds[0], chunk.data(), chunk.size())) > 0)
+    result.output.append(chunk.data(), static_cast<size_t>(n));
   close(pipeFds[0]);
   int status = 0;
   waitpid(pid, &status, 0);

@@ -104,7 +104,7 @@ class ObservedEnv : public Env {
 // and product release, on a fresh session that is closed again afterwards.
 // For failures, whose retries would pause when the program runs as a process.
 WriterResult runWriterInProcess(InstallLayout& layout, Writer writer, const std::string& path,
-                       double productVersion = 0.0);
+                                double productVersion = 0.0);
 
 // A session of the program's user on the test server, with the context a
 // writer gets, for tests that drive the frame or the runtime themselves.

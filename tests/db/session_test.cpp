@@ -28,9 +28,7 @@ class SessionTest : public ::testing::Test {
     };
   }
   void TearDown() override { dbDisconnect(session); }
-  void connect() {
-    ASSERT_EQ(dbOpenSession(session, kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK);
-  }
+  void connect() { ASSERT_EQ(dbOpenSession(session, kProgramUser, kProgramPassword, "", kDatabaseName), RC_OK); }
   RC execute(Cursor& cursor, const char* statement) { return dbExecute(session, cursor, statement); }
 
   TestDatabase db;
@@ -85,8 +83,8 @@ TEST_F(SessionTest, QuotedValuesAreEscaped) {
   connect();
   // Each key holds one of the bytes that need escaping, alone, at its end
   // or beside others; stored through a hex literal, it must be found again.
-  const std::string_view keys[] = {"\\",     "x\\",         "\\x",   "'",      "x'",   "\"",   std::string_view("\0", 1),
-                                   "a\nb",    "a\rb",         "\x1a",   "O'Brien\\x"};
+  const std::string_view keys[] = {"\\",   "x\\",  "\\x",  "'",         "x'", "\"", std::string_view("\0", 1),
+                                   "a\nb", "a\rb", "\x1a", "O'Brien\\x"};
   for (std::size_t i = 0; i < std::size(keys); ++i) {
     std::string hex;
     for (const char c : keys[i]) hex += formatText("%02X", static_cast<unsigned char>(c));
@@ -117,14 +115,15 @@ TEST_F(SessionTest, QuotedValuesAreEscaped) {
   EXPECT_FALSE(isPlainIdentifier(""));
   EXPECT_FALSE(isPlainIdentifier("a.b"));
   EXPECT_FALSE(isPlainIdentifier("x;drop"));
-  EXPECT_FALSE(isPlainIdentifier("ABCDEFGHIJKLMNOPQRSTU"));  // longer than 20
+  EXPECT_FALSE(isPlainIdentifier("ABCDEFGHIJKLMNOPQRSTU"));              // longer than 20
   EXPECT_FALSE(isPlainIdentifier(std::string_view("MandA\0evil", 10)));  // checked at its full length
 }
 
 TEST_F(SessionTest, ValuesArriveByteForByteAsStored) {
-  db.exec("CREATE DATABASE bytes_check; "
-          "CREATE TABLE bytes_check.t (l VARCHAR(10) CHARACTER SET latin1, u VARCHAR(10) CHARACTER SET utf8mb4); "
-          "INSERT INTO bytes_check.t VALUES (_latin1 0x4FFC, _utf8mb4 0x4FC3BC)");
+  db.exec(
+      "CREATE DATABASE bytes_check; "
+      "CREATE TABLE bytes_check.t (l VARCHAR(10) CHARACTER SET latin1, u VARCHAR(10) CHARACTER SET utf8mb4); "
+      "INSERT INTO bytes_check.t VALUES (_latin1 0x4FFC, _utf8mb4 0x4FC3BC)");
   connect();
   Cursor cursor;
   ASSERT_EQ(openCursor(session, cursor, "SELECT l, u FROM bytes_check.t"), RC_OK);
@@ -147,8 +146,9 @@ TEST_F(SessionTest, ProductVersion) {
   EXPECT_EQ(readProductVersion(session, kProductPattern, version), RC_OK);  // max over no rows is NULL
   EXPECT_EQ(version, 0.0);
   dbDisconnect(session);  // the open transaction would not see rows added later
-  db.exec("INSERT INTO MVSYSTEM.MVS110LIZ VALUES ('5817-002-A','05.30'), ('5817-002-B','05.40'),"
-          " ('9999-001','09.90'), ('5817-002-C', NULL)");
+  db.exec(
+      "INSERT INTO MVSYSTEM.MVS110LIZ VALUES ('5817-002-A','05.30'), ('5817-002-B','05.40'),"
+      " ('9999-001','09.90'), ('5817-002-C', NULL)");
   connect();
   EXPECT_EQ(readProductVersion(session, kProductPattern, version), RC_OK);
   EXPECT_DOUBLE_EQ(version, 5.4);

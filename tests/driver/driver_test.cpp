@@ -31,8 +31,7 @@ TEST_F(ProgramTest, TooFewArgumentsShowBannerAndUsage) {
   const auto result = runProgram(layout, {"only-one"});
   EXPECT_EQ(result.exitCode, 90);
   EXPECT_EQ(result.output, std::string(usageText()));
-  EXPECT_EQ(result.output.substr(0, 62),
-            "\n************************************************************\n");
+  EXPECT_EQ(result.output.substr(0, 62), "\n************************************************************\n");
   EXPECT_NE(result.output.find("vollst\xE4ndiger Pfad"), std::string::npos);
   // An empty line, seven frame lines of 60 characters, an empty line, 21 lines of usage.
   std::vector<std::string> lines;
@@ -65,15 +64,15 @@ TEST_F(ProgramTest, UnknownFileTypeIsRefusedAfterConnecting) {
 }
 
 TEST_F(ProgramTest, FileTypeIsMatchedByItsFirstThreeLettersInAnyCase) {
-  db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDNA1, MNDSTA, MNDDAT, MNDERF, MNDKON, MNDSCH)"
-          " VALUES ('L1', 'M1', 'Name', '0', '2026-03-01 06:15:00', 'admin', 0, 'T1')");
+  db.exec(
+      "INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDNA1, MNDSTA, MNDDAT, MNDERF, MNDKON, MNDSCH)"
+      " VALUES ('L1', 'M1', 'Name', '0', '2026-03-01 06:15:00', 'admin', 0, 'T1')");
   for (const std::string type : {"mnd", "Mnd", "MNDSTAMM_EXTRA"}) {
     const auto result = runProgram(layout, {out("mnd.imp"), type});
     EXPECT_EQ(result.exitCode, 0) << type;
     EXPECT_EQ(readFile(out("mnd.imp")).size(), 132u) << type;
   }
-  EXPECT_EQ(layout.logMessages().back(),
-            "Die Schnittstellendatei vom Dateityp 'MNDSTAMM_EXTRA' wurde erstellt!");
+  EXPECT_EQ(layout.logMessages().back(), "Die Schnittstellendatei vom Dateityp 'MNDSTAMM_EXTRA' wurde erstellt!");
 }
 
 TEST_F(ProgramTest, DebugSwitchSendsMessagesToTheConsole) {
@@ -151,8 +150,10 @@ class AttemptLoopTest : public ::testing::Test {
     calls = attemptPauses = reconnectPauses = 0;
     layout.enter();
     env.onPause = [](unsigned long ms) {
-      if (ms == 10000u) ++attemptPauses;
-      else ++reconnectPauses;
+      if (ms == 10000u)
+        ++attemptPauses;
+      else
+        ++reconnectPauses;
     };
     run.FileType.assign("MND");
     run.session.user.assign(kProgramUser);

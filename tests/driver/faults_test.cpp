@@ -54,7 +54,8 @@ std::string record(int number, const std::string& key, const std::string& plain,
 }  // namespace
 
 TEST_F(FaultTest, SettingsWithoutUserNeverLogIn) {
-  const std::string valid = record(1, "NET8", "") + record(2, "LOGIN", kProgramUser) + record(3, "PASS", kProgramPassword);
+  const std::string valid =
+      record(1, "NET8", "") + record(2, "LOGIN", kProgramUser) + record(3, "PASS", kProgramPassword);
   struct Case {
     const char* name;
     std::string settings;
@@ -71,8 +72,10 @@ TEST_F(FaultTest, SettingsWithoutUserNeverLogIn) {
   const fs::path settings = layout.root() / "Files" / "Melvarion.Ini";
   for (const Case& c : cases) {
     fs::remove_all(settings);
-    if (std::string_view(c.name) == "a directory") fs::create_directory(settings);
-    else writeFile(settings, c.settings);
+    if (std::string_view(c.name) == "a directory")
+      fs::create_directory(settings);
+    else
+      writeFile(settings, c.settings);
     pauses = 0;
     EXPECT_EQ(run(outPath("mnd.imp"), "MND"), 99) << c.name;
     EXPECT_EQ(pauses, 5) << c.name;  // the reconnection attempts, then the end
@@ -89,8 +92,9 @@ TEST_F(FaultTest, SettingsWithoutUserNeverLogIn) {
 }
 
 TEST_F(FaultTest, FileSizeLimitAndADirectoryAtThePathAreFailedWrites) {
-  db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDNA1, MNDKON) SELECT seq, seq, 'Name', 0 "
-          "FROM MVSYSTEM.seq_1_to_2000");
+  db.exec(
+      "INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDNA1, MNDKON) SELECT seq, seq, 'Name', 0 "
+      "FROM MVSYSTEM.seq_1_to_2000");
   const std::string path = outPath("mnd.imp");
   // The program itself must survive the limit: the signal keeps its default.
   const auto runLimited = [this, &path] {
@@ -114,18 +118,21 @@ TEST_F(FaultTest, FileSizeLimitAndADirectoryAtThePathAreFailedWrites) {
 TEST_F(FaultTest, ConnectionDroppedMidExportIsReconnectedAndTheFileWrittenWhole) {
   constexpr int kBadges = 1000;
   // Two tenants, each with half of the badges and their holders.
-  db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('L1', 'M1', 'T1', 0),"
-          " ('L2', 'M2', 'T2', 0);"
-          "INSERT INTO MVSYSTEM.MVS301ASW (ASWNUM, ASWGVO, ASWPNR, ASWMND) "
-          "SELECT CONCAT('A', seq), NOW() - INTERVAL 1 DAY, seq, IF(seq % 2 = 1, 'M1', 'M2')"
-          " FROM MVSYSTEM.seq_1_to_1000;"
-          "INSERT INTO MVSYSTEM.MVS113AWV (AWVNUM) SELECT CONCAT('A', seq) FROM MVSYSTEM.seq_1_to_1000;"
-          "CREATE INDEX IF NOT EXISTS asw_num ON MVSYSTEM.MVS301ASW (ASWNUM);"
-          "CREATE INDEX IF NOT EXISTS awv_num ON MVSYSTEM.MVS113AWV (AWVNUM)");
+  db.exec(
+      "INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('L1', 'M1', 'T1', 0),"
+      " ('L2', 'M2', 'T2', 0);"
+      "INSERT INTO MVSYSTEM.MVS301ASW (ASWNUM, ASWGVO, ASWPNR, ASWMND) "
+      "SELECT CONCAT('A', seq), NOW() - INTERVAL 1 DAY, seq, IF(seq % 2 = 1, 'M1', 'M2')"
+      " FROM MVSYSTEM.seq_1_to_1000;"
+      "INSERT INTO MVSYSTEM.MVS113AWV (AWVNUM) SELECT CONCAT('A', seq) FROM MVSYSTEM.seq_1_to_1000;"
+      "CREATE INDEX IF NOT EXISTS asw_num ON MVSYSTEM.MVS301ASW (ASWNUM);"
+      "CREATE INDEX IF NOT EXISTS awv_num ON MVSYSTEM.MVS113AWV (AWVNUM)");
   for (const std::string schema : {"T1", "T2"}) {
     db.createTenantSchema(schema);
-    db.exec("INSERT INTO " + schema + ".MVS300PNR (PNRNUM) SELECT seq FROM MVSYSTEM.seq_1_to_1000;"
-            "CREATE INDEX pnr_num ON " + schema + ".MVS300PNR (PNRNUM)");
+    db.exec("INSERT INTO " + schema +
+            ".MVS300PNR (PNRNUM) SELECT seq FROM MVSYSTEM.seq_1_to_1000;"
+            "CREATE INDEX pnr_num ON " +
+            schema + ".MVS300PNR (PNRNUM)");
   }
   const std::string path = outPath("idstamm.imp");
 

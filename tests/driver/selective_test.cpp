@@ -32,7 +32,7 @@ class ScriptedSource final : public SelectiveSource {
   std::map<std::string, Strings> areas;        // by class
   std::map<std::string, Rows> ids, classes, s20p, s35p, s41p;
   std::map<std::string, std::pair<int, RC>> failAt;  // operation: its call number, its RC
-  Strings calls;                                      // "operation(argument)"
+  Strings calls;                                     // "operation(argument)"
 
   RC SQLOpenMvsAswDnl(std::string_view key) noexcept override { return call("SQLOpenMvsAswDnl", key); }
   RC SQLFetchMvsAswDnl(DownloadRow& row) noexcept override { return next("SQLFetchMvsAswDnl", downloads, row); }
@@ -56,7 +56,9 @@ class ScriptedSource final : public SelectiveSource {
   RC SQLOpenS41P_Sel(std::string_view area) noexcept override { return open("SQLOpenS41P_Sel", area, s41p, rows_); }
   RC SQLFetchS41P_Sel(Row& row) noexcept override { return fetch("SQLFetchS41P_Sel", row); }
   RC SQLCloseS41P_Sel() noexcept override { return call("SQLCloseS41P_Sel"); }
-  RC SQLOpenAswBkl_Sel(std::string_view badge) noexcept override { return open("SQLOpenAswBkl_Sel", badge, classes, rows_); }
+  RC SQLOpenAswBkl_Sel(std::string_view badge) noexcept override {
+    return open("SQLOpenAswBkl_Sel", badge, classes, rows_);
+  }
   RC SQLFetchAswBkl_Sel(Row& row) noexcept override { return fetch("SQLFetchAswBkl_Sel", row); }
   RC SQLCloseAswBkl_Sel() noexcept override { return call("SQLCloseAswBkl_Sel"); }
   RC SQLOpenIDS_Sel(std::string_view badge) noexcept override { return open("SQLOpenIDS_Sel", badge, ids, rows_); }
@@ -106,15 +108,16 @@ class ScriptedSource final : public SelectiveSource {
 };
 
 Cells badgeRow(const std::string& badge, const std::string& pnr) {
-  return {badge, "S", "20260101", std::nullopt, pnr, "Name", "DE", "K", "PIN", "C", "G", "L1", "M1", "AT", "AAN",
-          "MT", "SAL", "1", "20260301061509", "adm"};
+  return {badge, "S",   "20260101", std::nullopt, pnr, "Name",           "DE", "K", "PIN", "C", "G", "L1", "M1",
+          "AT",  "AAN", "MT",       "SAL",        "1", "20260301061509", "adm"};
 }
 std::string idsLine(const std::string& badge, const std::string& pnr, const std::string& bsvMap,
                     const std::string& costCentre, const std::string& bsvKal) {
-  return line({{badge, 50}, {"S", 8}, {"20260101", 8}, {"", 8}, {pnr, 8}, {"Name", 50}, {"DE", 5}, {"K", 5},
-               {"PIN", 32}, {"C", 5}, {"G", 5}, {"L1", 5}, {"M1", 5}, {"AT", 2}, {"AAN", 50}, {"MT", 2},
-               {"SAL", 10}, {"", 5}, {"1", 5}, {"20260301061509", 14}, {"adm", 50}, {bsvMap, 1},
-               {costCentre, 30}, {bsvKal, 3}});
+  return line({{badge, 50},  {"S", 8},    {"20260101", 8},  {"", 8},     {pnr, 8},
+               {"Name", 50}, {"DE", 5},   {"K", 5},         {"PIN", 32}, {"C", 5},
+               {"G", 5},     {"L1", 5},   {"M1", 5},        {"AT", 2},   {"AAN", 50},
+               {"MT", 2},    {"SAL", 10}, {"", 5},          {"1", 5},    {"20260301061509", 14},
+               {"adm", 50},  {bsvMap, 1}, {costCentre, 30}, {bsvKal, 3}});
 }
 std::string bklLine(const std::string& badge, const std::string& cls, const std::string& tenant,
                     const std::string& stm) {
@@ -129,11 +132,13 @@ class SelectiveTest : public WriterTest {
     db.createTenantSchema("T1");
     db.createTenantSchema("T2");
     db.exec("CREATE DATABASE T3; CREATE TABLE T3.Mvs310Bsv (BSVPNR VARCHAR(9), BSVMAP INT)");  // no personnel master
-    db.exec("INSERT INTO T1.Mvs310Bsv VALUES ('P1', 3); INSERT INTO T1.PERSONALSTAMM VALUES ('P1', 'K100 ', 'K7');"
-            "USE MVSYSTEM; INSERT INTO MVS133BAK (BAKDTM, BAKWTG) VALUES (CURDATE(), 1);"
-            "INSERT INTO MVS402ZKO VALUES ('A1', 'P1', 1, NULL); INSERT INTO MVS401ZLS VALUES ('T1', 7, 'A1', NULL, NULL);"
-            "INSERT INTO MVS133KAL VALUES (1, CURDATE(), 1); INSERT INTO MVS404ZBR VALUES ('A1', 'P1', 1, 'Z1', NULL, NULL);"
-            "INSERT INTO MVS402ZUZ VALUES ('Z1', 450, 720, NULL)");
+    db.exec(
+        "INSERT INTO T1.Mvs310Bsv VALUES ('P1', 3); INSERT INTO T1.PERSONALSTAMM VALUES ('P1', 'K100 ', 'K7');"
+        "USE MVSYSTEM; INSERT INTO MVS133BAK (BAKDTM, BAKWTG) VALUES (CURDATE(), 1);"
+        "INSERT INTO MVS402ZKO VALUES ('A1', 'P1', 1, NULL); INSERT INTO MVS401ZLS VALUES ('T1', 7, 'A1', NULL, NULL);"
+        "INSERT INTO MVS133KAL VALUES (1, CURDATE(), 1); INSERT INTO MVS404ZBR VALUES ('A1', 'P1', 1, 'Z1', NULL, "
+        "NULL);"
+        "INSERT INTO MVS402ZUZ VALUES ('Z1', 450, 720, NULL)");
     program = std::make_unique<ProgramSession>();
     program->context.interfaceFilePath = layout.outDir().string();
     program->context.productVersion = 5.9;
@@ -177,9 +182,12 @@ TEST_F(SelectiveTest, EveryBadgeAndEveryAreaItsClassesReachIsWrittenAndAppendedA
   // reached: A1, A2 (class C1 of B1), A1 (C2), A1, A2 (C1 of B2).
   const std::string a1_20 = line({{"T1", 255}, {"07", 2}, {"1", 1}, {"Z1", 5}, {"0730", 4}, {"1200", 4}}) +
                             line({{"T1", 255}, {"07", 2}, {"2", 1}, {"", 5}, {"", 4}, {"", 4}});
-  const std::string a1_35 = line({{"T1", 255}, {"001", 3}, {"P1", 5}, {"07", 2}, {"07", 2}, {"P1", 3}, {"A1", 5}, {"Z1", 5}, {"0", 1}});
-  const std::string a2_35 = line({{"T2", 255}, {"001", 3}, {"P2", 5}, {"01", 2}, {"01", 2}, {"P2", 3}, {"A2", 5}, {"Z2", 5}, {"1", 1}});
-  const std::string a1_41 = line({{"T1", 255}, {"001", 3}, {"P1", 3}, {"07", 2}, {"Z1", 5}, {"1", 1}, {"0730", 4}, {"1200", 4}});
+  const std::string a1_35 =
+      line({{"T1", 255}, {"001", 3}, {"P1", 5}, {"07", 2}, {"07", 2}, {"P1", 3}, {"A1", 5}, {"Z1", 5}, {"0", 1}});
+  const std::string a2_35 =
+      line({{"T2", 255}, {"001", 3}, {"P2", 5}, {"01", 2}, {"01", 2}, {"P2", 3}, {"A2", 5}, {"Z2", 5}, {"1", 1}});
+  const std::string a1_41 =
+      line({{"T1", 255}, {"001", 3}, {"P1", 3}, {"07", 2}, {"Z1", 5}, {"1", 1}, {"0730", 4}, {"1200", 4}});
   const Strings expected = {
       idsLine("B1", "P1", "3", "K100", "K7") + idsLine("B2", "Q1", "0", "", ""),
       bklLine("B1", "C1", "M1", "1") + bklLine("B1", "C2", "M1", "0") + bklLine("B2", "C1", "M2", ""),
@@ -210,7 +218,8 @@ TEST_F(SelectiveTest, EveryBadgeAndEveryAreaItsClassesReachIsWrittenAndAppendedA
   ScriptedSource again;
   script(again);
   ASSERT_EQ(select(again), WriterResult::kOk);
-  for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(readFile(file(names[i])), expected[i] + expected[i]) << names[i];
+  for (std::size_t i = 0; i < names.size(); ++i)
+    EXPECT_EQ(readFile(file(names[i])), expected[i] + expected[i]) << names[i];
 }
 
 TEST_F(SelectiveTest, FailuresEndTheRunWithTheirMessagesAndResults) {
@@ -226,25 +235,52 @@ TEST_F(SelectiveTest, FailuresEndTheRunWithTheirMessagesAndResults) {
   const std::vector<Case> cases = {
       // The third row finds no schema: done after two rows.
       {"SQLGetSchema", 3, 1032, WriterResult::kOk, {zonesDone, "Selektiver Import fertig."}, 1},
-      {"SQLGetSchema", 1, 2013, WriterResult::kDbError, {"Fehler bei der Funktion SQLGetSchema(). RC: 2013", failed}, 0},
+      {"SQLGetSchema",
+       1,
+       2013,
+       WriterResult::kDbError,
+       {"Fehler bei der Funktion SQLGetSchema(). RC: 2013", failed},
+       0},
       // Reading the download list fails after its first row: that row is still written.
       {"SQLFetchMvsAswDnl", 2, 2013, WriterResult::kDbError, {zonesDone, failed}, 1},
       // A writer fails in the first area: its result ends the run at once.
-      {"SQLFetchS35P_Sel", 2, 2006, WriterResult::kDbError,
+      {"SQLFetchS35P_Sel",
+       2,
+       2006,
+       WriterResult::kDbError,
        {"Fehler in Fkt. SQLFetchS35P_Sel(). RC: 2006", "Import " + file("mgsst35p") + " fehlgeschlagen.",
-        "Fehler in Fill_MGSST35P_Upd(). RC: 2", failed}, 1},
+        "Fehler in Fill_MGSST35P_Upd(). RC: 2", failed},
+       1},
       {"SQLOpenZKOzurBKL", 1, 2013, WriterResult::kDbError, {"Fehler bei SQLOpenMvsAswDnl! RC: 2013", failed}, 1},
-      {"SQLFetchZKOzurBKL", 2, 2013, WriterResult::kDbError, {zonesDone, "Fehler in SQLFetchZKOzurBKL(). RC: 2013", failed}, 1},
+      {"SQLFetchZKOzurBKL",
+       2,
+       2013,
+       WriterResult::kDbError,
+       {zonesDone, "Fehler in SQLFetchZKOzurBKL(). RC: 2013", failed},
+       1},
       // No file can be opened: the writer's result 1 is the result.
-      {"missing directory", 0, 0, WriterResult::kFileError,
-       {"Oeffnen der Datei " + missing() + "//idstamm_upd.imp fehlgeschlagen", "Fehler in Fill_IDSTAMM_Upd(). RC: 1", failed}, 0},
+      {"missing directory",
+       0,
+       0,
+       WriterResult::kFileError,
+       {"Oeffnen der Datei " + missing() + "//idstamm_upd.imp fehlgeschlagen", "Fehler in Fill_IDSTAMM_Upd(). RC: 1",
+        failed},
+       0},
       // Below release 5.4 the selective badge writer still reads the cost centre.
-      {"release 5.3, tenant T3", 0, 0, WriterResult::kDbError,
+      {"release 5.3, tenant T3",
+       0,
+       0,
+       WriterResult::kDbError,
        {"Fehler in Fkt. SQLReadKst(Kal)(). RC: 1146", "Import " + file("idstamm") + " fehlgeschlagen.",
-        "Fehler in Fill_IDSTAMM_Upd(). RC: 2", failed}, 0},
+        "Fehler in Fill_IDSTAMM_Upd(). RC: 2", failed},
+       0},
       // A schema name that is no plain identifier never reaches a statement.
-      {"schema T1;DROP", 0, 0, WriterResult::kDbError,
-       {"Ungueltiger Schemaname: T1;DROP", "Fehler bei der Funktion SQLGetSchema(). RC: -1", failed}, 0},
+      {"schema T1;DROP",
+       0,
+       0,
+       WriterResult::kDbError,
+       {"Ungueltiger Schemaname: T1;DROP", "Fehler bei der Funktion SQLGetSchema(). RC: -1", failed},
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.operation);
@@ -268,7 +304,8 @@ TEST_F(SelectiveTest, FailuresEndTheRunWithTheirMessagesAndResults) {
     EXPECT_EQ(readFile(file("idstamm")).size(), c.badgeLines * 369);
     // The control-area cursor is closed after its fetches, but not after a failed open.
     const auto count = [&](const std::string& prefix) {
-      return std::count_if(failing.calls.begin(), failing.calls.end(), [&](auto& call) { return call.starts_with(prefix); });
+      return std::count_if(failing.calls.begin(), failing.calls.end(),
+                           [&](auto& call) { return call.starts_with(prefix); });
     };
     EXPECT_EQ(count("SQLCloseZKOzurBKL"), count("SQLOpenZKOzurBKL") - (c.operation == "SQLOpenZKOzurBKL" ? 1 : 0));
     EXPECT_EQ(count("SQLCloseMvsAswDnl"), 1);
@@ -289,17 +326,22 @@ TEST_F(SelectiveTest, OnMysqlEveryWriterOpensItsFileAndFailsAtItsCursor) {
     const char* openFailure;
   };
   const std::vector<Case> cases = {
-      {"idstamm", [](SelectiveRun& r) { return Fill_IDSTAMM_Upd(r, "B1"); }, "IDS", ": # fuellen  Ausweisnummer: B1", ""},
+      {"idstamm", [](SelectiveRun& r) { return Fill_IDSTAMM_Upd(r, "B1"); }, "IDS", ": # fuellen  Ausweisnummer: B1",
+       ""},
       // (the class list stays empty)
-      {"aswbkl", [](SelectiveRun& r) {
+      {"aswbkl",
+       [](SelectiveRun& r) {
          SelectedClasses c;
          const WriterResult result = Fill_AswBklUpd(r, "B1", c);
          return c.empty() ? result : WriterResult::kOk;
        },
        "AswBkl", " : # fuellen...", ""},
-      {"mgsst20p", [](SelectiveRun& r) { return Fill_MGSST20P_Upd(r, "A1"); }, "S20P", ": # fuellen: Kontrollbereich: A1", "."},
-      {"mgsst35p", [](SelectiveRun& r) { return Fill_MGSST35P_Upd(r, "A1"); }, "S35P", ": # fuellen: Kontrollbereich: A1", ""},
-      {"mgsst41p", [](SelectiveRun& r) { return Fill_MGSST41P_Upd(r, "A1"); }, "S41P", ": # fuellen: Kontrollbereich: A1", ""},
+      {"mgsst20p", [](SelectiveRun& r) { return Fill_MGSST20P_Upd(r, "A1"); }, "S20P",
+       ": # fuellen: Kontrollbereich: A1", "."},
+      {"mgsst35p", [](SelectiveRun& r) { return Fill_MGSST35P_Upd(r, "A1"); }, "S35P",
+       ": # fuellen: Kontrollbereich: A1", ""},
+      {"mgsst41p", [](SelectiveRun& r) { return Fill_MGSST41P_Upd(r, "A1"); }, "S41P",
+       ": # fuellen: Kontrollbereich: A1", ""},
   };
   MysqlSelectiveSource mysql;
   for (const Case& c : cases) {

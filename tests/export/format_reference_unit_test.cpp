@@ -78,12 +78,11 @@ TEST(FormatReference, PrintsTheColumnsOfEachFile) {
 
 TEST(FormatReference, KeepsTableCellsWholeAndNamesTheLineEnd) {
   constexpr LineFormat<2> kFormat = {field(3, "a|b", "x || y"), field(2, "c", "d")};
-  const FileLayout layout = {.code = "TST", .fileName = "Test", .description = "A test.", .fields = kFormat,
-                             .lineEnd = "\r\n"};
+  const FileLayout layout = {
+      .code = "TST", .fileName = "Test", .description = "A test.", .fields = kFormat, .lineEnd = "\r\n"};
   const std::string reference = referenceOf(layout);
   EXPECT_NE(reference.find("Line: 5 characters, then CR LF: the fields in columns 1-5.\n"), std::string::npos);
-  EXPECT_NE(reference.find("| 1-3 | 3 | a\\|b | x \\|\\| y |\n| 4-5 | 2 | c | d |\n"), std::string::npos)
-      << reference;
+  EXPECT_NE(reference.find("| 1-3 | 3 | a\\|b | x \\|\\| y |\n| 4-5 | 2 | c | d |\n"), std::string::npos) << reference;
   EXPECT_EQ(reference.find("writes its update file"), std::string::npos);
 }
 

@@ -48,11 +48,9 @@ class FrameTest : public ::testing::Test {
   }
   std::string& path() { return program->context.interfaceFilePath; }
 
-  void addTenant(const std::string& licence, const std::string& number, const std::string& schema,
-                 int kon = 0) {
-    db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDSTO, MNDKON) VALUES ('" + licence +
-            "', '" + number + "', " + (schema.empty() ? "NULL" : "'" + schema + "'") + ", 'S', " +
-            std::to_string(kon) + ")");
+  void addTenant(const std::string& licence, const std::string& number, const std::string& schema, int kon = 0) {
+    db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDSTO, MNDKON) VALUES ('" + licence + "', '" +
+            number + "', " + (schema.empty() ? "NULL" : "'" + schema + "'") + ", 'S', " + std::to_string(kon) + ")");
   }
   // Runs the person writer; a file size limit below infinity lets the file
   // grow only that far, as a full disk would.
@@ -65,10 +63,10 @@ class FrameTest : public ::testing::Test {
     setrlimit(RLIMIT_FSIZE, &limit);
     PersonQuery query;
     const WriterResult result = runWriter(program->context,
-                                 WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen",
-                                             .start = "Importdatei : %s fuellen...",
-                                             .tenant = kTenantMessage},
-                                 query);
+                                          WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen",
+                                                      .start = "Importdatei : %s fuellen...",
+                                                      .tenant = kTenantMessage},
+                                          query);
     setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, oldHandler);
     if (rows != nullptr) *rows = query.rows;
@@ -86,8 +84,9 @@ class FrameTest : public ::testing::Test {
 TEST_F(FrameTest, WalksQualifyingTenantsAndNamesTheirSchemas) {
   db.createTenantSchema("T1");
   db.createTenantSchema("T2");
-  db.exec("INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) VALUES ('1', 'Anna'), ('2', NULL);"
-          "INSERT INTO T2.MVS300PNR (PNRNUM, PNRNAM) VALUES ('9', 'Zoe-Overlong')");
+  db.exec(
+      "INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) VALUES ('1', 'Anna'), ('2', NULL);"
+      "INSERT INTO T2.MVS300PNR (PNRNUM, PNRNAM) VALUES ('9', 'Zoe-Overlong')");
   addTenant("L1", "M1", "T1");
   addTenant("L9", "M9", "T2", 1);  // MNDKON not 0: skipped
   addTenant("L8", "M8", "");       // no schema: skipped
@@ -220,13 +219,13 @@ TEST_F(FrameTest, HooksAppendingAndAStartMessageWithKey) {
   writeFile(path(), "old line\r\n");
   HookedPersonQuery query;
   const WriterTexts texts{.start = "Importdatei: %s fuellen  Ausweisnummer: %s", .tenant = kTenantMessage};
-  EXPECT_EQ(runWriter(program->context, texts, query, OutputTarget{path(), platform::OutputMode::kAppend, "4711"}), WriterResult::kOk);
+  EXPECT_EQ(runWriter(program->context, texts, query, OutputTarget{path(), platform::OutputMode::kAppend, "4711"}),
+            WriterResult::kOk);
   EXPECT_EQ(output(), "old line\r\n" + line({{"1", 4}, {"Anna", 6}, {"", 5}}));
-  EXPECT_EQ(layout.logMessages(),
-            (std::vector<std::string>{"Importdatei: " + path() + " fuellen  Ausweisnummer: 4711", "after start",
-                                      "Schema:T1 Lizenz:L1 Mandant:M1", "begin M1", "end M1",
-                                      "Schema:T2 Lizenz:L2 Mandant:M2", "begin M2", "end M2",
-                                      "Import " + path() + " fertig."}));
+  EXPECT_EQ(layout.logMessages(), (std::vector<std::string>{"Importdatei: " + path() + " fuellen  Ausweisnummer: 4711",
+                                                            "after start", "Schema:T1 Lizenz:L1 Mandant:M1", "begin M1",
+                                                            "end M1", "Schema:T2 Lizenz:L2 Mandant:M2", "begin M2",
+                                                            "end M2", "Import " + path() + " fertig."}));
 }
 
 // Whatever ends an attempt, the file at the path stays as it was before
@@ -248,11 +247,18 @@ TEST_F(FrameTest, FailedAttemptKeepsThePreviousFile) {
   const auto nothing = [](TestDatabase&) {};
   const Case cases[] = {
       {"a tenant without table after the first", WriterResult::kDbError,
-       [](TestDatabase& database) { database.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('L2', 'M2', 'T2', 0)"); },
-       [](TestDatabase& database) { database.exec("DELETE FROM MVSYSTEM.MVS112MND WHERE MNDSCH = 'T2'"); }, RLIM_INFINITY},
+       [](TestDatabase& database) {
+         database.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('L2', 'M2', 'T2', 0)");
+       },
+       [](TestDatabase& database) { database.exec("DELETE FROM MVSYSTEM.MVS112MND WHERE MNDSCH = 'T2'"); },
+       RLIM_INFINITY},
       {"no tenant table", WriterResult::kDbError,
-       [](TestDatabase& database) { database.exec("ALTER TABLE MVSYSTEM.MVS112MND RENAME TO MVSYSTEM.MVS112MND_AWAY"); },
-       [](TestDatabase& database) { database.exec("ALTER TABLE MVSYSTEM.MVS112MND_AWAY RENAME TO MVSYSTEM.MVS112MND"); },
+       [](TestDatabase& database) {
+         database.exec("ALTER TABLE MVSYSTEM.MVS112MND RENAME TO MVSYSTEM.MVS112MND_AWAY");
+       },
+       [](TestDatabase& database) {
+         database.exec("ALTER TABLE MVSYSTEM.MVS112MND_AWAY RENAME TO MVSYSTEM.MVS112MND");
+       },
        RLIM_INFINITY},
       {"a full disk", WriterResult::kFileError, nothing, nothing, 32 * 1024},
   };

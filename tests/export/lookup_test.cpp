@@ -53,7 +53,7 @@ std::string literal(const std::string& text) {
 // The personnel numbers the data is built from: plain ones, and keys the
 // set statements must leave to the server or answer exactly as it would:
 // another case, a trailing blank, a byte above 0x7E, a quote, a backslash.
-const std::vector<std::string> kPersons = {"P01", "P02", "P03", "P04", "P05", "P06",
+const std::vector<std::string> kPersons = {"P01", "P02",  "P03",       "P04",    "P05", "P06",
                                            "p01", "P02 ", "M\xFCller", "O'Hara", "X\\Y"};
 
 // Random rows from a fixed seed.
@@ -91,11 +91,11 @@ class RandomRows {
       for (int i = below(4); i > 0; --i) {
         insert("Mvs310Bsv", pnr + ", " + integer(3));
         insert("PERSONALSTAMM", pnr + ", " + text() + ", " + text());
-        insert("mvs332urv", pnr + ", YEAR(NOW()) - " + std::to_string(below(2)) + ", " + number() + ", " +
-                                number() + ", " + number());
+        insert("mvs332urv", pnr + ", YEAR(NOW()) - " + std::to_string(below(2)) + ", " + number() + ", " + number() +
+                                ", " + number());
         insert("mvs332utg", pnr + ", " + day() + ", " + number() + ", " + number() + ", " + number());
-        insert("mvs332sfz", pnr + ", " + day() + ", " + number() + ", " + number() + ", " + number() + ", " +
-                                number() + ", " + number());
+        insert("mvs332sfz", pnr + ", " + day() + ", " + number() + ", " + number() + ", " + number() + ", " + number() +
+                                ", " + number());
         insert("mvs332sfv", pnr + ", YEAR(CURDATE() - INTERVAL 1 DAY) - " + std::to_string(below(2)) + ", " + number());
         std::string minutes;
         for (int m = 0; m < 14; ++m) minutes += ", " + (often() ? std::to_string(below(900) - 300) : "NULL");
@@ -155,8 +155,8 @@ class LookupTest : public WriterTest {
     const std::string number = std::to_string(tenant);
     db.exec("INSERT INTO MVSYSTEM.MVS301ASW (ASWNUM, ASWGVO, ASWPNR, ASWLIZ, ASWMND) VALUES (" + literal(badge) +
             ", NOW() - INTERVAL 1 DAY, " + pnr + ", 'L" + number + "', 'M" + number + "');" +
-            "INSERT INTO MVSYSTEM.MVS113AWV VALUES (" + literal(badge) + ", 'STO', NULL);" + "INSERT INTO T" +
-            number + ".MVS300PNR (PNRNUM, PNRNAM) VALUES (" + pnr + ", 'Name')");
+            "INSERT INTO MVSYSTEM.MVS113AWV VALUES (" + literal(badge) + ", 'STO', NULL);" + "INSERT INTO T" + number +
+            ".MVS300PNR (PNRNUM, PNRNAM) VALUES (" + pnr + ", 'Name')");
   }
   // Badge numbers that differ in more than case or blanks: "B<tenant>-<n>".
   void addBadges(int tenant, const std::vector<std::string>& persons) {
@@ -176,12 +176,13 @@ class LookupTest : public WriterTest {
       addBadges(tenant, kPersons);
       db.exec(random.personRows("T" + std::to_string(tenant)));
     }
-    db.exec("ALTER TABLE T2.Mvs310Bsv MODIFY BSVPNR VARCHAR(100) CHARACTER SET utf8mb4;"
-            "INSERT INTO T2.Mvs310Bsv VALUES (_utf8mb4 X'4DC3BC6C6C6572', 1);"
-            "ALTER TABLE T2.PERSONALSTAMM MODIFY PSTPNRNUM VARCHAR(100) COLLATE latin1_bin;"
-            "ALTER TABLE T2.mvs332utg MODIFY UTGPNR VARCHAR(100) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin;"
-            "ALTER TABLE T2.mvs320tgb MODIFY TGBPNR VARCHAR(100) COLLATE latin1_german2_ci;"
-            "DROP TABLE T3.PERSONALSTAMM; DROP TABLE T3.mvs327tag");
+    db.exec(
+        "ALTER TABLE T2.Mvs310Bsv MODIFY BSVPNR VARCHAR(100) CHARACTER SET utf8mb4;"
+        "INSERT INTO T2.Mvs310Bsv VALUES (_utf8mb4 X'4DC3BC6C6C6572', 1);"
+        "ALTER TABLE T2.PERSONALSTAMM MODIFY PSTPNRNUM VARCHAR(100) COLLATE latin1_bin;"
+        "ALTER TABLE T2.mvs332utg MODIFY UTGPNR VARCHAR(100) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin;"
+        "ALTER TABLE T2.mvs320tgb MODIFY TGBPNR VARCHAR(100) COLLATE latin1_german2_ci;"
+        "DROP TABLE T3.PERSONALSTAMM; DROP TABLE T3.mvs327tag");
   }
 };
 
@@ -218,12 +219,14 @@ TEST_F(LookupTest, HolidayAndTimePlanFilesAreTheSameBothWays) {
                std::to_string(type) + "', 'K', 1);";
         for (int i = random.below(3); i > 0; --i) {
           sql += "INSERT INTO " + schema + "MVS122DI2 VALUES ('" + std::to_string(type * 11) + "#', 'TT2TXT', " +
-                 std::to_string(random.below(3)) + ", " + (random.often() ? "'Text " + std::to_string(random.below(99)) + "'" : "NULL") + ");";
+                 std::to_string(random.below(3)) + ", " +
+                 (random.often() ? "'Text " + std::to_string(random.below(99)) + "'" : "NULL") + ");";
         }
       }
       for (int day = 0; day < 25; ++day) {
         sql += "INSERT INTO " + schema + "MVS133KA2 VALUES (" + std::to_string(1 + random.below(2)) +
-               ", CURDATE() + INTERVAL " + std::to_string(day * 7 - 30) + " DAY, " + std::to_string(11 * (1 + random.below(6))) + ");";
+               ", CURDATE() + INTERVAL " + std::to_string(day * 7 - 30) + " DAY, " +
+               std::to_string(11 * (1 + random.below(6))) + ");";
       }
     }
     sql += "DROP TABLE T2.MVS122DI2;";
@@ -285,10 +288,14 @@ TEST_F(LookupTest, KeysTheSetStatementsCannotAnswerGoPerRow) {
       {"a key with a byte above 0x7E", {"M\xFCller"}, "", 2},
       {"a key also spelt in another case", {"p01"}, "", 2},
       {"a key with a trailing blank beside the same key without", {"P02 "}, "", 2},
-      {"a lookup key column in another collation", {},
-       "ALTER TABLE T1.PERSONALSTAMM MODIFY PSTPNRNUM VARCHAR(100) COLLATE latin1_general_cs", 6},
-      {"a lookup key column in another character set", {},
-       "ALTER TABLE T1.Mvs310Bsv MODIFY BSVPNR VARCHAR(100) CHARACTER SET utf8mb4", 6},
+      {"a lookup key column in another collation",
+       {},
+       "ALTER TABLE T1.PERSONALSTAMM MODIFY PSTPNRNUM VARCHAR(100) COLLATE latin1_general_cs",
+       6},
+      {"a lookup key column in another character set",
+       {},
+       "ALTER TABLE T1.Mvs310Bsv MODIFY BSVPNR VARCHAR(100) CHARACTER SET utf8mb4",
+       6},
   };
   long baseline = -1;
   for (const Case& c : cases) {
@@ -298,8 +305,8 @@ TEST_F(LookupTest, KeysTheSetStatementsCannotAnswerGoPerRow) {
     addBadges(1, plain);
     addBadges(1, c.persons);
     for (const std::string& person : plain) {
-      db.exec("INSERT INTO T1.Mvs310Bsv VALUES ('" + person + "', 1); INSERT INTO T1.PERSONALSTAMM VALUES ('" +
-              person + "', 'K1', '2')");
+      db.exec("INSERT INTO T1.Mvs310Bsv VALUES ('" + person + "', 1); INSERT INTO T1.PERSONALSTAMM VALUES ('" + person +
+              "', 'K1', '2')");
     }
     if (*c.sql != '\0') db.exec(c.sql);
     const Outcome set = bothWays(writeIdnFile, 5.9);
@@ -320,19 +327,24 @@ TEST_F(LookupTest, Utf8mb4KeyColumns) {
   struct Restore {
     TestDatabase& db;
     ~Restore() {
-      db.exec("ALTER TABLE MVSYSTEM.MVS301ASW MODIFY ASWPNR VARCHAR(100) CHARACTER SET latin1 "
-              "COLLATE latin1_swedish_ci NULL");
+      db.exec(
+          "ALTER TABLE MVSYSTEM.MVS301ASW MODIFY ASWPNR VARCHAR(100) CHARACTER SET latin1 "
+          "COLLATE latin1_swedish_ci NULL");
     }
   } restore{db};
   addTenant(1);
-  db.exec("ALTER TABLE MVSYSTEM.MVS301ASW MODIFY ASWPNR VARCHAR(100) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin;"
-          "ALTER TABLE T1.Mvs310Bsv MODIFY BSVPNR VARCHAR(100) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin");
+  db.exec(
+      "ALTER TABLE MVSYSTEM.MVS301ASW MODIFY ASWPNR VARCHAR(100) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin;"
+      "ALTER TABLE T1.Mvs310Bsv MODIFY BSVPNR VARCHAR(100) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin");
   addBadges(1, {"P01", "p01", "P02"});
-  db.exec("INSERT INTO MVSYSTEM.MVS301ASW (ASWNUM, ASWGVO, ASWPNR, ASWLIZ, ASWMND) VALUES ('B-U', NOW() - INTERVAL 1 DAY, " +
-          mueller + ", 'L1', 'M1'); INSERT INTO MVSYSTEM.MVS113AWV VALUES ('B-U', 'STO', NULL);" +
-          "INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) VALUES (" + mueller + ", 'Name');" +
-          "INSERT INTO T1.Mvs310Bsv VALUES ('P01', 1), ('P02', 2), (" + mueller + ", 2);" +
-          "INSERT INTO T1.PERSONALSTAMM VALUES ('P01', 'K1', '1'), ('P02', 'K2', '2'), (_latin1 X'4DFC6C6C6572', 'KU', 'U')");
+  db.exec(
+      "INSERT INTO MVSYSTEM.MVS301ASW (ASWNUM, ASWGVO, ASWPNR, ASWLIZ, ASWMND) VALUES ('B-U', NOW() - INTERVAL 1 "
+      "DAY, " +
+      mueller + ", 'L1', 'M1'); INSERT INTO MVSYSTEM.MVS113AWV VALUES ('B-U', 'STO', NULL);" +
+      "INSERT INTO T1.MVS300PNR (PNRNUM, PNRNAM) VALUES (" + mueller + ", 'Name');" +
+      "INSERT INTO T1.Mvs310Bsv VALUES ('P01', 1), ('P02', 2), (" + mueller + ", 2);" +
+      "INSERT INTO T1.PERSONALSTAMM VALUES ('P01', 'K1', '1'), ('P02', 'K2', '2'), (_latin1 X'4DFC6C6C6572', 'KU', "
+      "'U')");
   const Outcome perRow = run(writeIdnFile, true, 5.9);
   const Outcome set = bothWays(writeIdnFile, 5.9);
   // Of the 2 x 4 per-badge statements, the set path sends the BsvMap of

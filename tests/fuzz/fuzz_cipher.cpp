@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#include "support/cipher.h"
 #include "fuzz_check.h"
+#include "support/cipher.h"
 
 using namespace sstrxv;
 

@@ -1,7 +1,7 @@
 // The product settings-file reader: the lookups the connection makes and
 // those by section and number.
-#include "support/settings.h"
 #include "fuzz_check.h"
+#include "support/settings.h"
 
 using namespace sstrxv;
 

@@ -51,13 +51,10 @@ std::string storedBlock(std::uint64_t block) {
 
 TEST(Cipher, PublishedVectors) {
   EXPECT_EQ(standardEncrypt(bytes({0, 0, 0, 0, 0, 0, 0, 0}), 0), 0x4EF997456198DD78ull);
-  EXPECT_EQ(standardEncrypt(bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}),
-                            0xFFFFFFFFFFFFFFFFull),
+  EXPECT_EQ(standardEncrypt(bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), 0xFFFFFFFFFFFFFFFFull),
             0x51866FD5B85ECB8Aull);
-  EXPECT_EQ(standardEncrypt(bytes({0x30, 0, 0, 0, 0, 0, 0, 0}), 0x1000000000000001ull),
-            0x7D856F9A613063F2ull);
-  EXPECT_EQ(standardEncrypt(bytes({0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}),
-                            0x1111111111111111ull),
+  EXPECT_EQ(standardEncrypt(bytes({0x30, 0, 0, 0, 0, 0, 0, 0}), 0x1000000000000001ull), 0x7D856F9A613063F2ull);
+  EXPECT_EQ(standardEncrypt(bytes({0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}), 0x1111111111111111ull),
             0x61F9C3802281B096ull);
   EXPECT_EQ(standardDecrypt(bytes({0, 0, 0, 0, 0, 0, 0, 0}), 0x4EF997456198DD78ull), 0u);
 }

@@ -15,9 +15,9 @@
 #include "db/runtime.h"
 #include "export/balance/premium.h"
 #include "export/balance/saldo_settings.h"
+#include "scratch_dir.h"
 #include "support/cipher.h"
 #include "support/files.h"
-#include "scratch_dir.h"
 #include "support/settings.h"
 
 using namespace sstrxv;
@@ -38,9 +38,7 @@ class FilesTest : public test::ScratchDirTest {
     for (const auto& entry : fs::directory_iterator(dir)) result.insert(entry.path().filename().string());
     return result;
   }
-  void writeText(const fs::path& path, const std::string& text) const {
-    std::ofstream(path, std::ios::binary) << text;
-  }
+  void writeText(const fs::path& path, const std::string& text) const { std::ofstream(path, std::ios::binary) << text; }
 };
 
 }  // namespace
@@ -127,7 +125,7 @@ TEST_F(FilesTest, ProcessEndingAtOnceLeavesNoTemporaryFile) {
     {
       auto running = OutputFile::open(path.string(), OutputMode::kReplace, kind);  // the next run
       ASSERT_TRUE(running);
-      EXPECT_EQ(names().size(), named ? 2u : 1u);  // its own, and nothing else
+      EXPECT_EQ(names().size(), named ? 2u : 1u);                                     // its own, and nothing else
       auto concurrent = OutputFile::open(path.string(), OutputMode::kReplace, kind);  // leaves the living one
       ASSERT_TRUE(concurrent);
       EXPECT_EQ(names().size(), named ? 3u : 1u);
@@ -160,7 +158,8 @@ TEST_F(FilesTest, InputFilesAreReadOnlyAsBoundedRegularFiles) {
     void (*make)(const fs::path&, const std::string& content);
   };
   const Kind kinds[] = {
-      {"a regular file", true, [](const fs::path& p, const std::string& c) { std::ofstream(p, std::ios::binary) << c; }},
+      {"a regular file", true,
+       [](const fs::path& p, const std::string& c) { std::ofstream(p, std::ios::binary) << c; }},
       {"a FIFO", false, [](const fs::path& p, const std::string&) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }},
       {"/dev/zero", false, [](const fs::path& p, const std::string&) { fs::create_symlink("/dev/zero", p); }},
       {"/dev/urandom", false, [](const fs::path& p, const std::string&) { fs::create_symlink("/dev/urandom", p); }},

@@ -9,9 +9,9 @@
 #include <sstream>
 #include <vector>
 
+#include "scratch_dir.h"
 #include "support/env.h"
 #include "support/log.h"
-#include "scratch_dir.h"
 
 using namespace sstrxv;
 namespace fs = std::filesystem;
@@ -35,9 +35,7 @@ class LogTest : public test::ScratchDirTest {
   fs::path old() const { return dir / "log" / "sstrxv.old"; }
 
   // Fills the log so that its size is exactly `bytes`.
-  void fillTo(std::uintmax_t bytes) {
-    std::ofstream(log(), std::ios::binary) << std::string(bytes, 'a');
-  }
+  void fillTo(std::uintmax_t bytes) { std::ofstream(log(), std::ios::binary) << std::string(bytes, 'a'); }
 
   LogSettings settings;
   Env env;
@@ -113,8 +111,7 @@ TEST_F(LogTest, UnwritableLogGoesToStandardError) {
 TEST_F(LogTest, LineEndsInsideAMessageCannotForgeALine) {
   logMessage(env, "Schema:%s Lizenz:%s Mandant:%s", "T1\r\n2026-01-01 00:00:00 Import x fertig.", "L\n1", "M\r1");
   const std::string text = read(log());
-  EXPECT_EQ(text.substr(kStampAndBlank),
-            "Schema:T1  2026-01-01 00:00:00 Import x fertig. Lizenz:L 1 Mandant:M 1\n");
+  EXPECT_EQ(text.substr(kStampAndBlank), "Schema:T1  2026-01-01 00:00:00 Import x fertig. Lizenz:L 1 Mandant:M 1\n");
 }
 
 TEST_F(LogTest, NoWriteThroughALinkOrIntoAFifoAtTheLogPath) {
@@ -131,7 +128,8 @@ TEST_F(LogTest, NoWriteThroughALinkOrIntoAFifoAtTheLogPath) {
            ASSERT_EQ(::lchown(log.c_str(), 65534, 65534), 0);  // nobody
          }
        }},
-      {"a second name of the file", [](const fs::path& log, const fs::path& victim) { fs::create_hard_link(victim, log); }},
+      {"a second name of the file",
+       [](const fs::path& log, const fs::path& victim) { fs::create_hard_link(victim, log); }},
       {"a FIFO nobody reads", [](const fs::path& log, const fs::path&) { ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0); }},
   };
   for (const Case& c : cases) {

@@ -18,9 +18,7 @@ class SettingsTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove(path); }
 
-  void write(const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-  }
+  void write(const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
   std::string lookup(const std::string& key) {
     last = readSetting("", key, 0, path.string());
     return std::string(last.settingValue.view());
@@ -60,9 +58,8 @@ TEST_F(SettingsTest, LineFeedOnlyFilesAndAMissingLastLineFeed) {
 TEST_F(SettingsTest, RecordsAheadOfTheKeyDoNotCaptureTheLookup) {
   // Entry number 0, an empty section and a record without separators all
   // stand before the wanted key; none of them matches a lookup by key.
-  write(record(";DB;", "0", "OTHER", "zero") + record("no separators", "5", "X", "x") +
-        record(";;", "6", "Y", "y") + "garbage line\r\nwithout any fields\r\n" +
-        record(";DB;", "7", "PASS", "found"));
+  write(record(";DB;", "0", "OTHER", "zero") + record("no separators", "5", "X", "x") + record(";;", "6", "Y", "y") +
+        "garbage line\r\nwithout any fields\r\n" + record(";DB;", "7", "PASS", "found"));
   EXPECT_EQ(lookup("PASS"), "found");
   EXPECT_EQ(last.settingNumber, 7);
 }

@@ -47,8 +47,7 @@ TEST(Text, NumbersAreReadLikeTheCLibrary) {
 }
 
 TEST(LineFormat, FieldsArePaddedExactlyAsPrintfWould) {
-  constexpr LineFormat<4> format = {field(5, "a", "A"), field(3, "b", "B"), field(1, 6, "c", "C"),
-                                    field(4, "d", "D")};
+  constexpr LineFormat<4> format = {field(5, "a", "A"), field(3, "b", "B"), field(1, 6, "c", "C"), field(4, "d", "D")};
   std::array<BoundedText, 4> values{BoundedText(5), BoundedText(3), BoundedText(6), BoundedText(4)};
   values[0].assign("ab");
   values[1].assign("xyzzy");  // cut to 3

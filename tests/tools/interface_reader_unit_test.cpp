@@ -10,8 +10,7 @@ namespace {
 
 // A sound FCD line (75 columns of fields, then "x" CR LF).
 std::string fcdLine(const std::string& number, const std::string& text) {
-  return formatText("%-5s%-5s%-3s%-2s%-50s%-5s%-5sx\r\n", "L1", "M1", number.c_str(), "K", text.c_str(), "A",
-                    "-9");
+  return formatText("%-5s%-5s%-3s%-2s%-50s%-5s%-5sx\r\n", "L1", "M1", number.c_str(), "K", text.c_str(), "A", "-9");
 }
 
 std::string check(std::string_view type, const std::string& bytes) {
@@ -38,8 +37,7 @@ TEST(InterfaceReaderTest, CheckNamesEveryFaultyLineAndWhatIsWrong) {
       {"cut last line", good + body.substr(0, 20),
        "line 2: 20 characters, expected 76; does not end in \"x\"; no line end: the file ends inside this line\n"},
       {"whole line without its end", good + body + "x", "line 2: no line end: the file ends inside this line\n"},
-      {"CR only merges two lines", body + "x\r" + good,
-       "line 1: 153 characters, expected 76\n"},
+      {"CR only merges two lines", body + "x\r" + good, "line 1: 153 characters, expected 76\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(check("FCD", c.bytes), c.report) << c.name;
 }

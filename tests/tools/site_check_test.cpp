@@ -97,7 +97,8 @@ TEST_F(SiteCheckTest, EachFaultFailsItsCheckWithTheReason) {
        },
        "",
        {"FAIL  tenant schema T-1, licence 00001, tenant 00010: not a plain identifier: the tenant walk stops here",
-        "FAIL  tenant schema T2, licence 00001, tenant 00010: not reached: the tenant walk stops at an earlier tenant"}},
+        "FAIL  tenant schema T2, licence 00001, tenant 00010: not reached: the tenant walk stops at an earlier "
+        "tenant"}},
       {"premium file missing for a tenant at its location",
        [this] { addTenant("T1", "42381"); },
        "",

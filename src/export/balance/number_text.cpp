@@ -76,9 +76,7 @@ std::string formatSlotValue(std::string_view text) {
   return result;
 }
 
-std::string vacationFigureText(std::string_view columnText) {
-  return decimalComma(formatSigned10(columnText));
-}
+std::string vacationFigureText(std::string_view columnText) { return decimalComma(formatSigned10(columnText)); }
 
 std::string timeBalanceText(long minutes) {
   std::string hours = formatText("%-.2f", static_cast<double>(minutes) / 60);

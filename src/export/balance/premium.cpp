@@ -75,7 +75,7 @@ PremiumResult parse(std::streambuf& source) noexcept {
 
 std::size_t PremiumTable::slotOf(std::string_view key) const noexcept {
   const std::size_t mask = index_.size() - 1;
-  for (std::size_t slot = std::hash<std::string_view>{}(key) & mask;; slot = (slot + 1) & mask) {
+  for (std::size_t slot = std::hash<std::string_view>{}(key)&mask;; slot = (slot + 1) & mask) {
     if (index_[slot] == 0 || keyAt(index_[slot] - 1) == key) return slot;
   }
 }
@@ -97,8 +97,8 @@ void PremiumTable::add(std::string_view key, std::string_view zg, std::string_vi
     zk = zk.substr(zk.size() > kValueSize ? zk.size() - kValueSize : 0);
     const std::size_t offset = bytes_.size();
     bytes_.append(key).append(zg).append(zk);
-    keys_.push_back({offset, static_cast<std::uint32_t>(key.size()),
-                     static_cast<std::uint16_t>(zg.size()), static_cast<std::uint16_t>(zk.size())});
+    keys_.push_back({offset, static_cast<std::uint32_t>(key.size()), static_cast<std::uint16_t>(zg.size()),
+                     static_cast<std::uint16_t>(zk.size())});
     index_[slot] = keys_.size();
   }
   ++entryCount_;

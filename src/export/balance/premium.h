@@ -21,11 +21,9 @@ inline constexpr std::string_view kPremiumLocation = "42381";
 // included; the rest of a longer line is a piece of its own.
 inline constexpr std::size_t kPremiumPieceSize = 49;
 
-inline constexpr std::string_view kPremiumOpenFailedMessage =
-    "Oeffnen der Praemiensystemdatei ist fehlgeschlagen";
+inline constexpr std::string_view kPremiumOpenFailedMessage = "Oeffnen der Praemiensystemdatei ist fehlgeschlagen";
 // What the writer logs when the table could not be loaded.
-inline constexpr std::string_view kPremiumUnavailableMessage =
-    "Praemiensystemdaten konnte nicht ermittelt werden.";
+inline constexpr std::string_view kPremiumUnavailableMessage = "Praemiensystemdaten konnte nicht ermittelt werden.";
 
 // The premium texts by personnel number. Every piece of the file is an
 // entry; of entries with equal keys the first one counts, and a lookup
@@ -50,7 +48,7 @@ class PremiumTable {
 
  private:
   struct Key {
-    std::size_t offset;         // of key, ZG and ZK value in bytes_
+    std::size_t offset;  // of key, ZG and ZK value in bytes_
     std::uint32_t keyLength;
     std::uint16_t zgLength;
     std::uint16_t zkLength;
@@ -67,8 +65,8 @@ class PremiumTable {
 };
 
 enum class PremiumStatus {
-  kRead,             // read to its end; the table may still be empty
-  kOpenFailed,       // the file is missing or cannot be opened
+  kRead,        // read to its end; the table may still be empty
+  kOpenFailed,  // the file is missing or cannot be opened
 };
 
 struct PremiumResult {

@@ -24,8 +24,8 @@ using namespace saldo_field;
 
 // The badge list: badge number, location, licence and tenant number into
 // their fields; the personnel number is kept apart as the key of the reads.
-constexpr ColumnFields<5> kBadgeColumnFields = {static_cast<int>(kIdn), static_cast<int>(kSto),
-                                                static_cast<int>(kLiz), static_cast<int>(kMnd), kNoField};
+constexpr ColumnFields<5> kBadgeColumnFields = {static_cast<int>(kIdn), static_cast<int>(kSto), static_cast<int>(kLiz),
+                                                static_cast<int>(kMnd), kNoField};
 constexpr unsigned kPersonnelColumn = 4;
 
 // True for the results the badge loop goes on after: a row, or none.
@@ -130,10 +130,12 @@ class SaldoQuery final : public WriterQuery {
 
  private:
   RC SQLOpenSald(ExportContext& context) noexcept {
-    return openCursor(
-        context.session, badgeCursor_,
-        " SELECT  DISTINCT ASWNUM,  AWVSTO ,ASWLIZ, ASWMND, ASWPNR  FROM MVSYSTEM.MVS301ASW, MVSYSTEM.MVS113AWV, %s.MVS300PNR  WHERE  aswnum = awvnum  AND aswpnr = pnrnum  AND aswMnd = '%s'  AND ((sysdate() >= aswGVO AND ASWGBI is null)  OR (sysdate() <= aswgbi AND aswGvo is null)  OR (sysdate() >= aswgvo AND sysdate()<= aswgbi))",
-        context.schema(), context.quoted(context.tenant->tenantNumber.view()).c_str());
+    return openCursor(context.session, badgeCursor_,
+                      " SELECT  DISTINCT ASWNUM,  AWVSTO ,ASWLIZ, ASWMND, ASWPNR  FROM MVSYSTEM.MVS301ASW, "
+                      "MVSYSTEM.MVS113AWV, %s.MVS300PNR  WHERE  aswnum = awvnum  AND aswpnr = pnrnum  AND aswMnd = "
+                      "'%s'  AND ((sysdate() >= aswGVO AND ASWGBI is null)  OR (sysdate() <= aswgbi AND aswGvo is "
+                      "null)  OR (sysdate() >= aswgvo AND sysdate()<= aswgbi))",
+                      context.schema(), context.quoted(context.tenant->tenantNumber.view()).c_str());
   }
 
   // The next badge. The personnel number is kept whole: it is the key of
@@ -155,7 +157,9 @@ class SaldoQuery final : public WriterQuery {
         context, personnelNumber_,
         [&] {
           return formatStatement(
-              " SELECT  COALESCE(urvvjr, 0.0), COALESCE(urvgur, 0.0),          COALESCE(urvgur, 0.0) - COALESCE(urvvjr, 0.0) + COALESCE(urvvtg, 0.0) FROM %s.mvs332urv  WHERE urvpnr = '%s'  AND (cast(extract(year from sysdate()) as UNSIGNED)) = urvjhr ",
+              " SELECT  COALESCE(urvvjr, 0.0), COALESCE(urvgur, 0.0),          COALESCE(urvgur, 0.0) - "
+              "COALESCE(urvvjr, 0.0) + COALESCE(urvvtg, 0.0) FROM %s.mvs332urv  WHERE urvpnr = '%s'  AND "
+              "(cast(extract(year from sysdate()) as UNSIGNED)) = urvjhr ",
               context.schema(), context.quoted(personnelNumber_).c_str());
         },
         [this](const Row& row) {
@@ -173,7 +177,8 @@ class SaldoQuery final : public WriterQuery {
           const char* schema = context.schema();
           const std::string key = context.quoted(personnelNumber_);
           return formatStatement(
-              " SELECT  utggut, utgvtg, utgrtg  FROM %s.mvs332utg  WHERE utgdtm = (SELECT max(utgdtm)  FROM %s.mvs332utg  WHERE UTGDTM < sysdate()  AND  UTGPNR= '%s') AND UTGPNR = '%s' ",
+              " SELECT  utggut, utgvtg, utgrtg  FROM %s.mvs332utg  WHERE utgdtm = (SELECT max(utgdtm)  FROM "
+              "%s.mvs332utg  WHERE UTGDTM < sysdate()  AND  UTGPNR= '%s') AND UTGPNR = '%s' ",
               schema, schema, key.c_str(), key.c_str());
         },
         [this](const Row& row) {
@@ -190,7 +195,8 @@ class SaldoQuery final : public WriterQuery {
         context, personnelNumber_,
         [&] {
           return formatStatement(
-              " SELECT  sfzans, sfzgen, sfzrst, sfzvpl, sfzant  FROM %s.mvs332sfz  WHERE date_format(sfzdtm, '%%Y%%m%%d') =  date_format(date_add(sysdate(), interval -1 day), '%%Y%%m%%d')  AND SFZPNR = '%s' ",
+              " SELECT  sfzans, sfzgen, sfzrst, sfzvpl, sfzant  FROM %s.mvs332sfz  WHERE date_format(sfzdtm, "
+              "'%%Y%%m%%d') =  date_format(date_add(sysdate(), interval -1 day), '%%Y%%m%%d')  AND SFZPNR = '%s' ",
               context.schema(), context.quoted(personnelNumber_).c_str());
         },
         [this](const Row& row) {
@@ -205,7 +211,8 @@ class SaldoQuery final : public WriterQuery {
         context, personnelNumber_,
         [&] {
           return formatStatement(
-              " SELECT  sfvvtg  FROM %s.mvs332sfv  WHERE SFVPNR = '%s'  AND   SFVJHR = date_format(date_add(sysdate(), interval -1 day), '%%Y') ",
+              " SELECT  sfvvtg  FROM %s.mvs332sfv  WHERE SFVPNR = '%s'  AND   SFVJHR = date_format(date_add(sysdate(), "
+              "interval -1 day), '%%Y') ",
               context.schema(), context.quoted(personnelNumber_).c_str());
         },
         [this](const Row& row) { takeNumber(row[0], values_.svj); });
@@ -220,7 +227,10 @@ class SaldoQuery final : public WriterQuery {
           const char* schema = context.schema();
           const std::string key = context.quoted(personnelNumber_);
           return formatStatement(
-              " SELECT   cast( Date_format(tgbdtm, '%%Y%%m%%d') as char),  (tgbsa1 + tgbvt1), (tgbsa2 + tgbvt2),  (tgbsa3 + tgbvt3), (tgbsa4 + tgbvt4),  (tgbsa5 + tgbvt5), (tgbsa6 + tgbvt6),  (tgbsa7 + tgbvt7) FROM  %s.mvs320tgb  WHERE tgbztr = 1  AND tgbpnr = '%s'  AND tgbdtm = (SELECT max(tgbdtm)  FROM %s.mvs320tgb  WHERE tgbDTM < current_date()  AND tgbpnr = '%s'  AND tgbztr = 1)",
+              " SELECT   cast( Date_format(tgbdtm, '%%Y%%m%%d') as char),  (tgbsa1 + tgbvt1), (tgbsa2 + tgbvt2),  "
+              "(tgbsa3 + tgbvt3), (tgbsa4 + tgbvt4),  (tgbsa5 + tgbvt5), (tgbsa6 + tgbvt6),  (tgbsa7 + tgbvt7) FROM  "
+              "%s.mvs320tgb  WHERE tgbztr = 1  AND tgbpnr = '%s'  AND tgbdtm = (SELECT max(tgbdtm)  FROM %s.mvs320tgb  "
+              "WHERE tgbDTM < current_date()  AND tgbpnr = '%s'  AND tgbztr = 1)",
               schema, key.c_str(), schema, key.c_str());
         },
         [this](const Row& row) {
@@ -248,7 +258,8 @@ class SaldoQuery final : public WriterQuery {
           const char* schema = context.schema();
           const std::string key = context.quoted(personnelNumber_);
           return formatStatement(
-              " SELECT   TagAkp  FROM  %s.mvs327tag  WHERE tagpnr = '%s'   AND tagtag = (SELECT max(tagtag)  FROM %s.mvs327tag  WHERE tagpnr = '%s'  AND tagtag < current_date())",
+              " SELECT   TagAkp  FROM  %s.mvs327tag  WHERE tagpnr = '%s'   AND tagtag = (SELECT max(tagtag)  FROM "
+              "%s.mvs327tag  WHERE tagpnr = '%s'  AND tagtag < current_date())",
               schema, key.c_str(), schema, key.c_str());
         },
         [this](const Row& row) {

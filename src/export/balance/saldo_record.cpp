@@ -23,10 +23,9 @@ double saldoKeyValue(std::string_view key, const SaldoValues& values) noexcept {
     double SaldoValues::*value;
   };
   static constexpr Named kFigures[] = {
-      {"UVJ", &SaldoValues::uvj}, {"ULJ", &SaldoValues::ulj}, {"UAN", &SaldoValues::uan},
-      {"UGE", &SaldoValues::uge}, {"UVP", &SaldoValues::uvp}, {"URS", &SaldoValues::urs},
-      {"SVJ", &SaldoValues::svj}, {"SAN", &SaldoValues::san}, {"SGE", &SaldoValues::sge},
-      {"SVP", &SaldoValues::svp}, {"SRS", &SaldoValues::srs}, {"SAT", &SaldoValues::sat}};
+      {"UVJ", &SaldoValues::uvj}, {"ULJ", &SaldoValues::ulj}, {"UAN", &SaldoValues::uan}, {"UGE", &SaldoValues::uge},
+      {"UVP", &SaldoValues::uvp}, {"URS", &SaldoValues::urs}, {"SVJ", &SaldoValues::svj}, {"SAN", &SaldoValues::san},
+      {"SGE", &SaldoValues::sge}, {"SVP", &SaldoValues::svp}, {"SRS", &SaldoValues::srs}, {"SAT", &SaldoValues::sat}};
   for (const Named& figure : kFigures) {
     if (figure.key == key) return values.*figure.value;
   }

@@ -14,16 +14,16 @@ namespace sstrxv {
 
 // The fields of the balance line, numbered from 0 in line order.
 namespace saldo_field {
-inline constexpr std::size_t kIdn = 0;  // badge number
-inline constexpr std::size_t kSto = 1;  // location code of the badge
-inline constexpr std::size_t kLiz = 2;  // licence number
-inline constexpr std::size_t kMnd = 3;  // tenant number
-inline constexpr std::size_t kW01 = 4;  // date of the day balances, YYYYMMDD
-inline constexpr std::size_t kW02 = 5;  // time balance SA1
-inline constexpr std::size_t kW03 = 6;  // vacation figures UVJ,
-inline constexpr std::size_t kW04 = 7;  // ULJ,
-inline constexpr std::size_t kW05 = 8;  // UGE,
-inline constexpr std::size_t kW06 = 9;  // UVP,
+inline constexpr std::size_t kIdn = 0;   // badge number
+inline constexpr std::size_t kSto = 1;   // location code of the badge
+inline constexpr std::size_t kLiz = 2;   // licence number
+inline constexpr std::size_t kMnd = 3;   // tenant number
+inline constexpr std::size_t kW01 = 4;   // date of the day balances, YYYYMMDD
+inline constexpr std::size_t kW02 = 5;   // time balance SA1
+inline constexpr std::size_t kW03 = 6;   // vacation figures UVJ,
+inline constexpr std::size_t kW04 = 7;   // ULJ,
+inline constexpr std::size_t kW05 = 8;   // UGE,
+inline constexpr std::size_t kW06 = 9;   // UVP,
 inline constexpr std::size_t kW07 = 10;  // URS,
 inline constexpr std::size_t kW08 = 11;  // UAN
 inline constexpr std::size_t kW09 = 12;  // time balances SA2,
@@ -116,11 +116,11 @@ void initSaldoRecord(SaldoRecord& record) noexcept;
 // The balances of one badge. A default-constructed value is the state
 // before the badge's reads: everything zero, no traffic-light value.
 struct SaldoValues {
-  BoundedText balanceDate{11};  // YYYYMMDD of the day balances
-  std::array<long, 7> timeBalance{};  // SA1 to SA7, minutes
+  BoundedText balanceDate{11};                                  // YYYYMMDD of the day balances
+  std::array<long, 7> timeBalance{};                            // SA1 to SA7, minutes
   double uvj = 0, ulj = 0, uge = 0, uvp = 0, urs = 0, uan = 0;  // vacation figures
   double svj = 0, sge = 0, svp = 0, srs = 0, san = 0, sat = 0;  // shift-leave figures
-  std::array<double, 10> slotSum{};  // of flexible fields 1 to 10
+  std::array<double, 10> slotSum{};                             // of flexible fields 1 to 10
   long trafficLight = -1;
 };
 

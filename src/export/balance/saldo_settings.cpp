@@ -112,8 +112,7 @@ void fillFlexFields(const SaldoSettings& settings, SaldoValues& values, SaldoRec
     std::string value = formatText("%0.2f", timeSlot ? sum / 60 : sum);
     withDecimalPoint(value);
     if (timeSlot) value = hoursToMinutes(value);
-    record[saldo_field::flexible(static_cast<int>(n))].assign(
-        flexibleFieldText(slot.label, formatSlotValue(value)));
+    record[saldo_field::flexible(static_cast<int>(n))].assign(flexibleFieldText(slot.label, formatSlotValue(value)));
   }
 }
 

@@ -23,9 +23,9 @@ inline constexpr std::size_t kSlotLabelSize = 12;
 // One flexible display slot from a slot line ("F02=UVJ,ULJ") and its label
 // line ("T02=Urlaub").
 struct SaldoSlot {
-  std::string name;                // "F" and two characters, the field number
-  std::string label;               // at most 12 characters, empty without a label line
-  std::vector<std::string> keys;   // 1 to 8 keys of exactly 3 characters
+  std::string name;               // "F" and two characters, the field number
+  std::string label;              // at most 12 characters, empty without a label line
+  std::vector<std::string> keys;  // 1 to 8 keys of exactly 3 characters
 
   // The whole number of the two characters after the F ("F03" gives 3);
   // only 1 to 10 name a field.

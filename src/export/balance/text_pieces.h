@@ -19,8 +19,7 @@ namespace sstrxv {
 // character. Every other byte, NUL included, is taken as it is.
 class TextPieces {
  public:
-  TextPieces(std::streambuf& source, std::size_t pieceSize) noexcept
-      : source_(source), pieceSize_(pieceSize) {}
+  TextPieces(std::streambuf& source, std::size_t pieceSize) noexcept : source_(source), pieceSize_(pieceSize) {}
 
   // The next piece into `piece`; false at the end of the text.
   [[nodiscard]] bool next(std::string& piece);

@@ -10,10 +10,8 @@ namespace sstrxv {
 namespace {
 
 constexpr LineFormat<5> kAswBklFormat = {
-    field(50, "badge number", "BKLASW"),
-    field(5, "authorization class", "BKLBKL"),
-    field(5, "licence number", "BKLLIZ"),
-    field(5, "tenant number", "BKLMND"),
+    field(50, "badge number", "BKLASW"),  field(5, "authorization class", "BKLBKL"),
+    field(5, "licence number", "BKLLIZ"), field(5, "tenant number", "BKLMND"),
     field(1, 6, "BKLSTM", "BKLSTM"),
 };
 constexpr unsigned kClassColumn = 1;
@@ -31,16 +29,19 @@ class AswBklQuery : public RecordQuery<5> {
 
  private:
   RC SQLOpenAswBkl(ExportContext& context) noexcept {
-    return openCursor(
-        context.session, cursor_, "%s",
-        "SELECT  DISTINCT BKLASW,  BKLBKL , BKLLIZ, BKLMND, BKLSTM FROM MVSYSTEM.MVS301BKL WHERE  BKLGVO <= sysdate() AND   (BKLGBI >= sysdate() OR BKLGBI IS NULL) ORDER BY BKLASW, BKLBKL ");
+    return openCursor(context.session, cursor_, "%s",
+                      "SELECT  DISTINCT BKLASW,  BKLBKL , BKLLIZ, BKLMND, BKLSTM FROM MVSYSTEM.MVS301BKL WHERE  BKLGVO "
+                      "<= sysdate() AND   (BKLGBI >= sysdate() OR BKLGBI IS NULL) ORDER BY BKLASW, BKLBKL ");
   }
 };
 
-constexpr SelectiveWriter kAswBklSelective = {"//aswbkl_upd.imp", "SQLOpenAswBkl_Sel", "SQLFetchAswBkl_Sel",
+constexpr SelectiveWriter kAswBklSelective = {"//aswbkl_upd.imp",
+                                              "SQLOpenAswBkl_Sel",
+                                              "SQLFetchAswBkl_Sel",
                                               &SelectiveSource::SQLOpenAswBkl_Sel,
                                               &SelectiveSource::SQLFetchAswBkl_Sel,
-                                              &SelectiveSource::SQLCloseAswBkl_Sel, &SelectiveMarks::aswbkl};
+                                              &SelectiveSource::SQLCloseAswBkl_Sel,
+                                              &SelectiveMarks::aswbkl};
 
 // The class lines of one badge; every class delivered also goes into the
 // class list, whole, since it is the key of the control-area lookup.
@@ -74,7 +75,8 @@ WriterResult writeBklFile(ExportContext& context) noexcept {
   return runWriter(context, WriterTexts{}, query);
 }
 
-WriterResult Fill_AswBklUpd(SelectiveRun& run, std::string_view badgeNumber, SelectedClasses& selectedClasses) noexcept {
+WriterResult Fill_AswBklUpd(SelectiveRun& run, std::string_view badgeNumber,
+                            SelectedClasses& selectedClasses) noexcept {
   AswBklSelectiveQuery query(run, badgeNumber, selectedClasses);
   return query.write(WriterTexts{});
 }

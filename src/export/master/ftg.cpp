@@ -78,17 +78,20 @@ class FtgQuery final : public RecordQuery<8> {
  private:
   RC SQLOpenFtg(ExportContext& context) noexcept {
     const char* schema = context.schema();
-    return openCursor(
-        context.session, cursor_,
-        "SELECT DISTINCT ZLSTRM, cast( Date_format(KA2DTM, '%%Y') as char) as Jahr, cast( Date_format(KA2DTM, '%%Y%%m%%d') as char) as Datum, TT2TXT, TT2KRT, KA2NUM, KA2TTP, TRMSPR FROM %s.MVS133KA2, mvsystem.MVS401zls,      mvsystem.MVS402zko, %s.MVS132TT2, \t   MVSYSTEM.MVS1140TRM WHERE zlszko = zkonum AND KA2DTM >= DATE_ADD(SYSDATE(),INTERVAL - 1 year ) AND KA2TTP = TT2NUM AND TT2FTG = 1 AND TRMNAM = ZLSTRM order by ZLSTRM, Datum, KA2NUM ",
-        schema, schema);
+    return openCursor(context.session, cursor_,
+                      "SELECT DISTINCT ZLSTRM, cast( Date_format(KA2DTM, '%%Y') as char) as Jahr, cast( "
+                      "Date_format(KA2DTM, '%%Y%%m%%d') as char) as Datum, TT2TXT, TT2KRT, KA2NUM, KA2TTP, TRMSPR FROM "
+                      "%s.MVS133KA2, mvsystem.MVS401zls,      mvsystem.MVS402zko, %s.MVS132TT2, \t   "
+                      "MVSYSTEM.MVS1140TRM WHERE zlszko = zkonum AND KA2DTM >= DATE_ADD(SYSDATE(),INTERVAL - 1 year ) "
+                      "AND KA2TTP = TT2NUM AND TT2FTG = 1 AND TRMNAM = ZLSTRM order by ZLSTRM, Datum, KA2NUM ",
+                      schema, schema);
   }
 
   // The dictionary text of a key, field name and language; the text is
   // received whole. The same few keys come again and again: each distinct
   // statement is sent once per tenant and its rows are replayed.
-  [[nodiscard]] RC SQLReadDi2Txt(ExportContext& context, const std::string& key, const char* fieldName,
-                                 long language, std::string& text) noexcept {
+  [[nodiscard]] RC SQLReadDi2Txt(ExportContext& context, const std::string& key, const char* fieldName, long language,
+                                 std::string& text) noexcept {
     std::optional<std::string> statement =
         formatStatement("SELECT DI2TXT FROM  %s.MVS122DI2 WHERE DI2KEY = '%s' AND   DI2FNA = '%s' AND   DI2SPR = %ld",
                         context.schema(), context.quoted(key).c_str(), fieldName, language);
@@ -110,8 +113,9 @@ class FtgQuery final : public RecordQuery<8> {
 constexpr FileLayout kFtgLayout = {
     .code = "FTG",
     .fileName = "Feiertage",
-    .description = "Every holiday from one year back on of every tenant's calendars, for every terminal, "
-                   "by terminal, date and calendar.",
+    .description =
+        "Every holiday from one year back on of every tenant's calendars, for every terminal, "
+        "by terminal, date and calendar.",
     .fields = kFtgFormat,
 };
 

@@ -54,8 +54,7 @@ constexpr LineFormat<24> kIdsFormat = {
 
 // The 20 select columns fill every field up to the change author except the
 // always blank one.
-constexpr ColumnFields<20> kIdsColumnFields = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,
-                                                  10, 11, 12, 13, 14, 15, 16, 18, 19, 20};
+constexpr ColumnFields<20> kIdsColumnFields = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 18, 19, 20};
 
 // The release from which the cost centre, and from which also PstBsvKal, is read.
 constexpr double kReleaseWithCostCentre = 5.4;
@@ -129,7 +128,11 @@ class IdsQuery : public RecordQuery<24> {
   RC SQLOpenIDS(ExportContext& context) noexcept {
     return openCursor(
         context.session, cursor_,
-        " SELECT distinct aswnum, awvsto, date_format(aswgvo, '%%Y%%m%%d'), date_format(aswgbi, '%%Y%%m%%d'), aswpnr, pnrnam, pnrspr, aswbkl, aswpin, awvcod, aswgrp, aswliz, aswmnd, aswatp, aswaan, pnrmta, pnrsal, aswsta, date_format(aswdat,'%%Y%%m%%d%%H%%i%%s'), aswerf  FROM mvsystem.mvs301asw, mvsystem.mvs113awv,       %s.mvs300pnr  WHERE aswnum = awvnum  AND  aswpnr = pnrnum  AND  aswmnd = '%s'  AND  aswgvo <= sysdate()  AND (aswgbi is null or aswgbi >= sysdate())  ",
+        " SELECT distinct aswnum, awvsto, date_format(aswgvo, '%%Y%%m%%d'), date_format(aswgbi, '%%Y%%m%%d'), aswpnr, "
+        "pnrnam, pnrspr, aswbkl, aswpin, awvcod, aswgrp, aswliz, aswmnd, aswatp, aswaan, pnrmta, pnrsal, aswsta, "
+        "date_format(aswdat,'%%Y%%m%%d%%H%%i%%s'), aswerf  FROM mvsystem.mvs301asw, mvsystem.mvs113awv,       "
+        "%s.mvs300pnr  WHERE aswnum = awvnum  AND  aswpnr = pnrnum  AND  aswmnd = '%s'  AND  aswgvo <= sysdate()  AND "
+        "(aswgbi is null or aswgbi >= sysdate())  ",
         context.schema(), context.quoted(context.tenant->tenantNumber.view()).c_str());
   }
 
@@ -150,36 +153,38 @@ class IdsQuery : public RecordQuery<24> {
   RC SQLCloseIDS() noexcept { return dbCloseCursor(cursor_); }
 
   [[nodiscard]] RC SQLReadBsvMap(ExportContext& context) noexcept {
-    return read(context, bsvMap_,
-                [&] {
-                  return formatStatement("SELECT   COALESCE(BsvMap, 0)  FROM  %s.Mvs310Bsv  WHERE BsvPnr = '%s' ",
-                                         context.schema(), context.quoted(personnelKey_).c_str());
-                },
-                [this](const Row& row) {
-                  if (row[0]) record_[kBsvMap].assign(formatText("%ld", leadingInteger(row[0].view())));
-                });
+    return read(
+        context, bsvMap_,
+        [&] {
+          return formatStatement("SELECT   COALESCE(BsvMap, 0)  FROM  %s.Mvs310Bsv  WHERE BsvPnr = '%s' ",
+                                 context.schema(), context.quoted(personnelKey_).c_str());
+        },
+        [this](const Row& row) {
+          if (row[0]) record_[kBsvMap].assign(formatText("%ld", leadingInteger(row[0].view())));
+        });
   }
 
   [[nodiscard]] RC SQLReadKst(ExportContext& context) noexcept {
-    return read(context, kst_,
-                [&] {
-                  return formatStatement("SELECT PstZuoKst FROM   %s.PERSONALSTAMM WHERE  PSTPNRNUM = '%s' ",
-                                         context.schema(), context.quoted(personnelKey_).c_str());
-                },
-                [this](const Row& row) { assignTrimmed(kCostCentre, row[0]); });
+    return read(
+        context, kst_,
+        [&] {
+          return formatStatement("SELECT PstZuoKst FROM   %s.PERSONALSTAMM WHERE  PSTPNRNUM = '%s' ", context.schema(),
+                                 context.quoted(personnelKey_).c_str());
+        },
+        [this](const Row& row) { assignTrimmed(kCostCentre, row[0]); });
   }
 
   [[nodiscard]] RC SQLReadKstKal(ExportContext& context) noexcept {
-    return read(context, kstKal_,
-                [&] {
-                  return formatStatement(
-                      "SELECT PstZuoKst, PstBsvKal FROM   %s.PERSONALSTAMM WHERE  PSTPNRNUM = '%s' ",
-                      context.schema(), context.quoted(personnelKey_).c_str());
-                },
-                [this](const Row& row) {
-                  assignTrimmed(kCostCentre, row[0]);
-                  assignTrimmed(kBsvKal, row[1]);
-                });
+    return read(
+        context, kstKal_,
+        [&] {
+          return formatStatement("SELECT PstZuoKst, PstBsvKal FROM   %s.PERSONALSTAMM WHERE  PSTPNRNUM = '%s' ",
+                                 context.schema(), context.quoted(personnelKey_).c_str());
+        },
+        [this](const Row& row) {
+          assignTrimmed(kCostCentre, row[0]);
+          assignTrimmed(kBsvKal, row[1]);
+        });
   }
 
   // A lookup of the holder's personnel number: from the tenant's set
@@ -205,9 +210,13 @@ class IdsQuery : public RecordQuery<24> {
 };
 
 // The badge lines of one badge number, from the selective badge cursor.
-constexpr SelectiveWriter kIdsSelective = {"//idstamm_upd.imp", "SQLOpenIDS_Sel", "SQLFetchIDS_Sel",
-                                           &SelectiveSource::SQLOpenIDS_Sel, &SelectiveSource::SQLFetchIDS_Sel,
-                                           &SelectiveSource::SQLCloseIDS_Sel, &SelectiveMarks::idstamm};
+constexpr SelectiveWriter kIdsSelective = {"//idstamm_upd.imp",
+                                           "SQLOpenIDS_Sel",
+                                           "SQLFetchIDS_Sel",
+                                           &SelectiveSource::SQLOpenIDS_Sel,
+                                           &SelectiveSource::SQLFetchIDS_Sel,
+                                           &SelectiveSource::SQLCloseIDS_Sel,
+                                           &SelectiveMarks::idstamm};
 
 }  // namespace
 

@@ -46,10 +46,10 @@ class KstQuery final : public RecordQuery<7> {
 
  private:
   RC SQL_Open_Kst(ExportContext& context) noexcept {
-    return openCursor(
-        context.session, cursor_,
-        "SELECT  KstNum, KstTxt, KstErf, KstApz   FROM  %s.O1003KstStelle  WHERE  ((KstSta <> 4 AND KstSta <> 8)           OR KstSta IS NULL)  ORDER BY  KstNum",
-        context.schema());
+    return openCursor(context.session, cursor_,
+                      "SELECT  KstNum, KstTxt, KstErf, KstApz   FROM  %s.O1003KstStelle  WHERE  ((KstSta <> 4 AND "
+                      "KstSta <> 8)           OR KstSta IS NULL)  ORDER BY  KstNum",
+                      context.schema());
   }
 };
 

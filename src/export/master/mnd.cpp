@@ -19,7 +19,10 @@ class MndQuery final : public RecordQuery<6> {
   MndQuery() : RecordQuery("SQLOpen112Mnd", "SQLFetch112Mnd", kMndFormat) {}
 
   RC open(ExportContext& context) noexcept override {
-    return openCursor(context.session, cursor_, " SELECT DISTINCT  MNDLIZ   \t     AS Mnd_Lizenz,  MNDNUM          AS Mnd_Nr, MNDNA1          AS Mnd_Bezeichnung,  MNDSTA          AS Mnd_Status,  date_format(MNDDAT,'%%Y%%m%%d%%H%%i%%s')  AS Aenderungsdatum,  MNDERF          AS Aenderung_durch  FROM MVSYSTEM.MVS112MND ");
+    return openCursor(context.session, cursor_,
+                      " SELECT DISTINCT  MNDLIZ   \t     AS Mnd_Lizenz,  MNDNUM          AS Mnd_Nr, MNDNA1          AS "
+                      "Mnd_Bezeichnung,  MNDSTA          AS Mnd_Status,  date_format(MNDDAT,'%%Y%%m%%d%%H%%i%%s')  AS "
+                      "Aenderungsdatum,  MNDERF          AS Aenderung_durch  FROM MVSYSTEM.MVS112MND ");
   }
 };
 
@@ -28,8 +31,9 @@ class MndQuery final : public RecordQuery<6> {
 constexpr FileLayout kMndLayout = {
     .code = "MND",
     .fileName = "MNDSTAMM",
-    .description = "Every row of the system tenant table, also the tenants that the other files leave out "
-                   "(MNDKON not 0, no schema); equal rows once.",
+    .description =
+        "Every row of the system tenant table, also the tenants that the other files leave out "
+        "(MNDKON not 0, no schema); equal rows once.",
     .fields = kMndFormat,
 };
 

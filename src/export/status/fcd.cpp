@@ -29,7 +29,6 @@ class FcdQuery final : public RecordQuery<7> {
   // SQLCloseFcd is the common close.
   RC open(ExportContext& context) noexcept override { return SQLOpenFcd(context); }
 
-
  protected:
   // SQLFetchFcd: the five columns into their fields; a code without
   // terminal code is shown as "-9".
@@ -40,9 +39,10 @@ class FcdQuery final : public RecordQuery<7> {
 
  private:
   RC SQLOpenFcd(ExportContext& context) noexcept {
-    return openCursor(context.session, cursor_,
-                      "SELECT FcdNum, FcdKrt, FcdTxt, FcdTyp, FcdFcd FROM %s.MVs131Fcd WHERE FcdKrt is not null ORDER BY FcdNum",
-                      context.schema());
+    return openCursor(
+        context.session, cursor_,
+        "SELECT FcdNum, FcdKrt, FcdTxt, FcdTyp, FcdFcd FROM %s.MVs131Fcd WHERE FcdKrt is not null ORDER BY FcdNum",
+        context.schema());
   }
 };
 

@@ -63,7 +63,13 @@ class MdtQuery final : public RecordQuery<9> {
     const char* schema = context.schema();
     return openCursor(
         context.session, cursor_,
-        "SELECT DISTINCT date_format(BvkVon , '%%d.%%m.%%Y') as BakDtm, AswNum,  FcdTxt, ' ', BvfGen, FcdKrt FROM %s.Mvs382Bvf, MVSYSTEM.Mvs301Asw, %s.Mvs131Fcd, MVSYSTEM.Mvs133Bak WHERE AswGvo <= curdate() AND  (AswGbi >= curdate OR AswGbi is null) AND   AswPnr = BvfPnr AND   BvfGen in (2,3,5,7,9,10) AND   BvfBis >= DATE_ADD(DATE_ADD(SYSDATE(),INTERVAL - 15 month), INTERVAL - DAS(SYSDATE())+1 day)AND   BvfFc1 = FcdNum AND   BakDtm >= BvfVon and BakDtm <= BvfBis AND   FcdKrt is not null and Fcdkrt > ' ' AND   EXISTS (select ztgvon from %s.Mvs329Ztg, %s.Mvs140Azv where  ztgpnr = bvfpnr and    ztgvon = bakdtm and    ztgazt = azvnum and    azvgvo <= ztgvon and   (azvgbi is null or azvgbi <= ztgvon) and    azvsol > 0) ORDER BY AswNum, BakDtm",
+        "SELECT DISTINCT date_format(BvkVon , '%%d.%%m.%%Y') as BakDtm, AswNum,  FcdTxt, ' ', BvfGen, FcdKrt FROM "
+        "%s.Mvs382Bvf, MVSYSTEM.Mvs301Asw, %s.Mvs131Fcd, MVSYSTEM.Mvs133Bak WHERE AswGvo <= curdate() AND  (AswGbi >= "
+        "curdate OR AswGbi is null) AND   AswPnr = BvfPnr AND   BvfGen in (2,3,5,7,9,10) AND   BvfBis >= "
+        "DATE_ADD(DATE_ADD(SYSDATE(),INTERVAL - 15 month), INTERVAL - DAS(SYSDATE())+1 day)AND   BvfFc1 = FcdNum AND   "
+        "BakDtm >= BvfVon and BakDtm <= BvfBis AND   FcdKrt is not null and Fcdkrt > ' ' AND   EXISTS (select ztgvon "
+        "from %s.Mvs329Ztg, %s.Mvs140Azv where  ztgpnr = bvfpnr and    ztgvon = bakdtm and    ztgazt = azvnum and    "
+        "azvgvo <= ztgvon and   (azvgbi is null or azvgbi <= ztgvon) and    azvsol > 0) ORDER BY AswNum, BakDtm",
         schema, schema, schema, schema);
   }
 };
@@ -73,8 +79,9 @@ class MdtQuery final : public RecordQuery<9> {
 constexpr FileLayout kMdtLayout = {
     .code = "MDT",
     .fileName = "Mitarbeiterdetail",
-    .description = "One line per badge valid today and working day inside a status period of its holder "
-                   "(status 2, 3, 5, 7, 9 or 10), tenant by tenant, by badge and date.",
+    .description =
+        "One line per badge valid today and working day inside a status period of its holder "
+        "(status 2, 3, 5, 7, 9 or 10), tenant by tenant, by badge and date.",
     .fields = kMdtFormat,
 };
 

@@ -86,7 +86,14 @@ class MstQuery final : public RecordQuery<13> {
     const char* schema = context.schema();
     return openCursor(
         context.session, cursor_,
-        "SELECT DISTINCT COALESCE(AswNum, '%s'||'_'||PnrNum), BvfGen as Status, date_format(BvfVon , '%%d.%%m.%%Y') + ' - ' +  date_format(BvfBis , '%%d.%%m.%%Y') as VonBis, FcdTxt, ' ' as Statusbesch, FcdKrt, BvfKst, date_format(BvfVon , '%%d.%%m.%%Y') Von, ZuoAbt, date_format(BvfUh1 , '%%HH24.%%MI.%%SS') as BvfUh1 FROM %s.mvs382bvf,%s.mvs131fcd,%s.mvs311zuo,      %s.mvs300pnr LEFT JOIN mvsystem.mvs301asw ON PnrNum = AswPnr      AND  AswGvo <= getdate()      AND (AswGvo >= getdate()-1 OR AswGbi is NULL) WHERE  PnrNum = BvfPnr AND  BvfFc1 = FcdNum AND  BvfBis >= DATE_ADD(DATE_ADD(SYSDATE(),INTERVAL - 15 month), INTERVAL - DAS(SYSDATE())+1 day) AND  BvfGen < 16 AND  FcdKrt is not null and Fcdkrt > ' ' AND  PnrNum = ZuoPnr AND  ZuoGvo <= BvfVon AND (ZuoGbi IS NULL OR ZuoGbi >= BvfVon) ORDER by AswNum, Von ",
+        "SELECT DISTINCT COALESCE(AswNum, '%s'||'_'||PnrNum), BvfGen as Status, date_format(BvfVon , '%%d.%%m.%%Y') + "
+        "' - ' +  date_format(BvfBis , '%%d.%%m.%%Y') as VonBis, FcdTxt, ' ' as Statusbesch, FcdKrt, BvfKst, "
+        "date_format(BvfVon , '%%d.%%m.%%Y') Von, ZuoAbt, date_format(BvfUh1 , '%%HH24.%%MI.%%SS') as BvfUh1 FROM "
+        "%s.mvs382bvf,%s.mvs131fcd,%s.mvs311zuo,      %s.mvs300pnr LEFT JOIN mvsystem.mvs301asw ON PnrNum = AswPnr     "
+        " AND  AswGvo <= getdate()      AND (AswGvo >= getdate()-1 OR AswGbi is NULL) WHERE  PnrNum = BvfPnr AND  "
+        "BvfFc1 = FcdNum AND  BvfBis >= DATE_ADD(DATE_ADD(SYSDATE(),INTERVAL - 15 month), INTERVAL - DAS(SYSDATE())+1 "
+        "day) AND  BvfGen < 16 AND  FcdKrt is not null and Fcdkrt > ' ' AND  PnrNum = ZuoPnr AND  ZuoGvo <= BvfVon AND "
+        "(ZuoGbi IS NULL OR ZuoGbi >= BvfVon) ORDER by AswNum, Von ",
         context.quoted(context.tenant->tenantNumber.view()).c_str(), schema, schema, schema, schema);
   }
 };
@@ -96,8 +103,9 @@ class MstQuery final : public RecordQuery<13> {
 constexpr FileLayout kMstLayout = {
     .code = "MST",
     .fileName = "Mitarbeiterstatus",
-    .description = "Every status period below 16 of every person that ends on or after the cut-off fifteen "
-                   "months back, tenant by tenant, by badge and start date.",
+    .description =
+        "Every status period below 16 of every person that ends on or after the cut-off fifteen "
+        "months back, tenant by tenant, by badge and start date.",
     .fields = kMstFormat,
 };
 

@@ -23,9 +23,7 @@ constexpr int kBookingAllowed = 8;
 
 // Time bookings are allowed only where the flag reads as the integer 1;
 // every other value means they are not.
-const char* bookingAllowed(Value flag) noexcept {
-  return leadingInteger(flag.view()) == 1 ? "1" : "0";
-}
+const char* bookingAllowed(Value flag) noexcept { return leadingInteger(flag.view()) == 1 ? "1" : "0"; }
 
 class S35PQuery : public RecordQuery<9> {
  public:
@@ -56,9 +54,13 @@ class S35PQuery : public RecordQuery<9> {
   }
 };
 
-constexpr SelectiveWriter kS35PSelective = {"//mgsst35p_upd.imp", "SQLOpenS35P_Sel", "SQLFetchS35P_Sel",
-                                            &SelectiveSource::SQLOpenS35P_Sel, &SelectiveSource::SQLFetchS35P_Sel,
-                                            &SelectiveSource::SQLCloseS35P_Sel, &SelectiveMarks::mgsst35p};
+constexpr SelectiveWriter kS35PSelective = {"//mgsst35p_upd.imp",
+                                            "SQLOpenS35P_Sel",
+                                            "SQLFetchS35P_Sel",
+                                            &SelectiveSource::SQLOpenS35P_Sel,
+                                            &SelectiveSource::SQLFetchS35P_Sel,
+                                            &SelectiveSource::SQLCloseS35P_Sel,
+                                            &SelectiveMarks::mgsst35p};
 
 }  // namespace
 

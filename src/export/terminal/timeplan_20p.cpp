@@ -104,20 +104,21 @@ std::string columnText(const Row& row, unsigned column) { return std::string(row
 // day of the seven days from today, and no terminal, zone, plan element or
 // window that is locked (4) or deleted (8). Kept as literals so that the
 // statements stay checked format literals.
-#define S20P_TABLES                                                                                    \
-  "FROM MVSYSTEM.MVS401ZLS, MVSYSTEM.MVS402ZKO, MVSYSTEM.MVS404ZBR, MVSYSTEM.MVS402ZUZ, "              \
+#define S20P_TABLES                                                                       \
+  "FROM MVSYSTEM.MVS401ZLS, MVSYSTEM.MVS402ZKO, MVSYSTEM.MVS404ZBR, MVSYSTEM.MVS402ZUZ, " \
   "MVSYSTEM.MVS133KAL, MVSYSTEM.MVS133BAK  WHERE "
-#define S20P_NEXT_SEVEN_DAYS_ACTIVE                                                                    \
-  "   AND date_format(KALDTM,'%%y%%m%%d') >= date_format(SYSDATE(),'%%y%%m%%d')  AND KALDTM <= "        \
-  "DATE_ADD(SYSDATE(),INTERVAL + 6 day )  AND     KALDTM = BAKDTM  AND    ((ZLSSTA <> 4 AND ZLSSTA "  \
-  "<> 8) or ZLSSTA is null)  AND    ((ZKOSTA <> 4 AND ZKOSTA <> 8) or ZKOSTA is null)  AND    "       \
-  "((ZBRSTA <> 4 AND ZBRSTA <> 8) or ZBRSTA is null)  AND    ((ZUZSTA <> 4 AND ZUZSTA <> 8) or "      \
+#define S20P_NEXT_SEVEN_DAYS_ACTIVE                                                                  \
+  "   AND date_format(KALDTM,'%%y%%m%%d') >= date_format(SYSDATE(),'%%y%%m%%d')  AND KALDTM <= "     \
+  "DATE_ADD(SYSDATE(),INTERVAL + 6 day )  AND     KALDTM = BAKDTM  AND    ((ZLSSTA <> 4 AND ZLSSTA " \
+  "<> 8) or ZLSSTA is null)  AND    ((ZKOSTA <> 4 AND ZKOSTA <> 8) or ZKOSTA is null)  AND    "      \
+  "((ZBRSTA <> 4 AND ZBRSTA <> 8) or ZBRSTA is null)  AND    ((ZUZSTA <> 4 AND ZUZSTA <> 8) or "     \
   "ZUZSTA is null)"
 
 RC S20PQuery::SQLOpenS20P(ExportContext& context) noexcept {
   return openCursor(context.session, dayCursor_,
                     " SELECT DISTINCT  ZLSTRM AS Terminal, lpad(cast(ZLSLES as char),2,'0') AS Leser, "
-                    "BAKWTG  AS TagNr " S20P_TABLES "ZLSZKO =  ZKONUM  AND  ((ZLSTFR is not NULL AND ZLSTFR =  "
+                    "BAKWTG  AS TagNr " S20P_TABLES
+                    "ZLSZKO =  ZKONUM  AND  ((ZLSTFR is not NULL AND ZLSTFR =  "
                     "ZBRZBK) OR  (ZLSTFR is NULL     AND ZKOTFS =  ZBRZBK))  AND  ZKOKAL = KALNUM   AND  "
                     "ZBRZZZ = ZUZNUM" S20P_NEXT_SEVEN_DAYS_ACTIVE " ORDER BY Terminal, Leser, TagNr ");
 }
@@ -137,12 +138,14 @@ RC S20PQuery::SQLFetchS20P() noexcept {
 RC S20PQuery::SQLOpenS20PTagesPlan(ExportContext& context) noexcept {
   record_[kZone].clear();
   zone_.clear();
-  return openCursor(context.session, zoneCursor_,
-                    " SELECT DISTINCT ZBRZZZ   " S20P_TABLES "ZLSTRM = '%s'  AND ZLSLES = '%s'  AND  ((ZLSTFR is "
-                    "not NULL AND ZBRZBK = ZLSTFR ) OR  (ZLSTFR is NULL     AND ZKOTFS =  ZBRZBK))  AND ZLSZKO =  "
-                    "ZKONUM  AND ZBRTTP =  KALTTP  AND ZKOKAL =  KALNUM   AND ZBRZZZ =  ZUZNUM" S20P_NEXT_SEVEN_DAYS_ACTIVE
-                    "  AND     bakwtg = '%s' ",
-                    context.quoted(terminal_).c_str(), context.quoted(reader_).c_str(), context.quoted(weekday_).c_str());
+  return openCursor(
+      context.session, zoneCursor_,
+      " SELECT DISTINCT ZBRZZZ   " S20P_TABLES
+      "ZLSTRM = '%s'  AND ZLSLES = '%s'  AND  ((ZLSTFR is "
+      "not NULL AND ZBRZBK = ZLSTFR ) OR  (ZLSTFR is NULL     AND ZKOTFS =  ZBRZBK))  AND ZLSZKO =  "
+      "ZKONUM  AND ZBRTTP =  KALTTP  AND ZKOKAL =  KALNUM   AND ZBRZZZ =  ZUZNUM" S20P_NEXT_SEVEN_DAYS_ACTIVE
+      "  AND     bakwtg = '%s' ",
+      context.quoted(terminal_).c_str(), context.quoted(reader_).c_str(), context.quoted(weekday_).c_str());
 }
 
 #undef S20P_TABLES
@@ -227,17 +230,22 @@ bool S20PQuery::writeWindows(ExportContext& context, InterfaceFile& file) noexce
   return true;
 }
 
-constexpr SelectiveWriter kS20PSelective = {"//mgsst20p_upd.imp", "SQLOpenS20P_Sel", "SQLFetchS20P_Sel",
-                                            &SelectiveSource::SQLOpenS20P_Sel, &SelectiveSource::SQLFetchS20P_Sel,
-                                            &SelectiveSource::SQLCloseS20P_Sel, &SelectiveMarks::mgsst20p};
+constexpr SelectiveWriter kS20PSelective = {"//mgsst20p_upd.imp",
+                                            "SQLOpenS20P_Sel",
+                                            "SQLFetchS20P_Sel",
+                                            &SelectiveSource::SQLOpenS20P_Sel,
+                                            &SelectiveSource::SQLFetchS20P_Sel,
+                                            &SelectiveSource::SQLCloseS20P_Sel,
+                                            &SelectiveMarks::mgsst20p};
 
 }  // namespace
 
 constexpr FileLayout k20pLayout = {
     .code = "20P",
     .fileName = "MGSST20P",
-    .description = "Every opening window of every reader's time plan on each weekday of the seven days from "
-                   "today on, by terminal, reader and weekday.",
+    .description =
+        "Every opening window of every reader's time plan on each weekday of the seven days from "
+        "today on, by terminal, reader and weekday.",
     .fields = k20pFormat,
     .updateFile = updateFileName(kS20PSelective),
 };
@@ -250,8 +258,8 @@ WriterResult write20pFile(ExportContext& context) noexcept {
 // Its start is logged only with /D.
 WriterResult Fill_MGSST20P_Upd(SelectiveRun& run, std::string_view controlArea) noexcept {
   SelectiveQuery<S20PQuery> query(run, kS20PSelective, controlArea, kSelectiveZoneOpen);
-  return query.write(
-      WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen.", .start = kControlAreaStart}, run.debug);
+  return query.write(WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen.", .start = kControlAreaStart},
+                     run.debug);
 }
 
 }  // namespace sstrxv

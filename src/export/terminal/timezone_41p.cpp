@@ -31,34 +31,38 @@ class S41PQuery : public RecordQuery<8> {
 
  private:
   RC SQLOpenS41P(ExportContext& context) noexcept {
-    return openCursor(
-        context.session, cursor_,
-        " SELECT DISTINCT  ZLSTRM  AS Terminalname, '001'   AS Firma, ZBRZBK  AS Zeitplan, "
-        "lpad(cast(ZLSLES as char),2,'0') AS Wochennummer, ZBRZZZ  AS Zeitzone, BAKWTG  AS "
-        "Tagnr, lpad((ZUZVON DIV 60) * 100 + MOD(ZUZVON, 60),4,'0') AS Uhrzeit_Von,  lpad((ZUZBIS "
-        "DIV 60) * 100 + MOD(ZUZBIS, 60),4,'0') AS Uhrzeit_Bis  FROM  MVSYSTEM.MVS401ZLS, "
-        "MVSYSTEM.MVS402ZKO, MVSYSTEM.MVS404ZBR, MVSYSTEM.MVS402ZUZ, MVSYSTEM.MVS133KAL, "
-        "MVSYSTEM.MVS133BAK  WHERE ZLSZKO =  ZKONUM  AND  ZLSZKO =  ZBRZKO  AND  ZBRZZZ = "
-        " ZUZNUM  AND  ZKOKAL =  KALNUM  AND  ZBRTTP =  KALTTP  AND date_format(KALDTM,'%%y%%m%%d') "
-        ">= date_format(SYSDATE(),'%%y%%m%%d')  AND  KALDTM <= DATE_ADD(SYSDATE(),INTERVAL "
-        "+ 6 day )  AND  KALDTM =  BAKDTM  AND  ((ZLSSTA <> 4 AND ZLSSTA <> 8) or ZLSSTA "
-        "is null)  AND  ((ZKOSTA <> 4 AND ZKOSTA <> 8) or ZKOSTA is null)  AND  ((ZBRSTA "
-        "<> 4 AND ZBRSTA <> 8) or ZBRSTA is null)  AND  ((ZUZSTA <> 4 AND ZUZSTA <> 8) or "
-        "ZUZSTA is null)  ORDER BY Terminalname, Firma, Zeitplan, Wochennummer, Tagnr, Uhrzeit_Von ");
+    return openCursor(context.session, cursor_,
+                      " SELECT DISTINCT  ZLSTRM  AS Terminalname, '001'   AS Firma, ZBRZBK  AS Zeitplan, "
+                      "lpad(cast(ZLSLES as char),2,'0') AS Wochennummer, ZBRZZZ  AS Zeitzone, BAKWTG  AS "
+                      "Tagnr, lpad((ZUZVON DIV 60) * 100 + MOD(ZUZVON, 60),4,'0') AS Uhrzeit_Von,  lpad((ZUZBIS "
+                      "DIV 60) * 100 + MOD(ZUZBIS, 60),4,'0') AS Uhrzeit_Bis  FROM  MVSYSTEM.MVS401ZLS, "
+                      "MVSYSTEM.MVS402ZKO, MVSYSTEM.MVS404ZBR, MVSYSTEM.MVS402ZUZ, MVSYSTEM.MVS133KAL, "
+                      "MVSYSTEM.MVS133BAK  WHERE ZLSZKO =  ZKONUM  AND  ZLSZKO =  ZBRZKO  AND  ZBRZZZ = "
+                      " ZUZNUM  AND  ZKOKAL =  KALNUM  AND  ZBRTTP =  KALTTP  AND date_format(KALDTM,'%%y%%m%%d') "
+                      ">= date_format(SYSDATE(),'%%y%%m%%d')  AND  KALDTM <= DATE_ADD(SYSDATE(),INTERVAL "
+                      "+ 6 day )  AND  KALDTM =  BAKDTM  AND  ((ZLSSTA <> 4 AND ZLSSTA <> 8) or ZLSSTA "
+                      "is null)  AND  ((ZKOSTA <> 4 AND ZKOSTA <> 8) or ZKOSTA is null)  AND  ((ZBRSTA "
+                      "<> 4 AND ZBRSTA <> 8) or ZBRSTA is null)  AND  ((ZUZSTA <> 4 AND ZUZSTA <> 8) or "
+                      "ZUZSTA is null)  ORDER BY Terminalname, Firma, Zeitplan, Wochennummer, Tagnr, Uhrzeit_Von ");
   }
 };
 
-constexpr SelectiveWriter kS41PSelective = {"//mgsst41p_upd.imp", "SQLOpenS41P_Sel", "SQLFetchS41P_Sel",
-                                            &SelectiveSource::SQLOpenS41P_Sel, &SelectiveSource::SQLFetchS41P_Sel,
-                                            &SelectiveSource::SQLCloseS41P_Sel, &SelectiveMarks::mgsst41p};
+constexpr SelectiveWriter kS41PSelective = {"//mgsst41p_upd.imp",
+                                            "SQLOpenS41P_Sel",
+                                            "SQLFetchS41P_Sel",
+                                            &SelectiveSource::SQLOpenS41P_Sel,
+                                            &SelectiveSource::SQLFetchS41P_Sel,
+                                            &SelectiveSource::SQLCloseS41P_Sel,
+                                            &SelectiveMarks::mgsst41p};
 
 }  // namespace
 
 constexpr FileLayout k41pLayout = {
     .code = "41P",
     .fileName = "MGSST41P",
-    .description = "Every time-plan entry of every reader's control area on the weekdays of the seven days "
-                   "from today on whose day type it has, with its zone's window.",
+    .description =
+        "Every time-plan entry of every reader's control area on the weekdays of the seven days "
+        "from today on whose day type it has, with its zone's window.",
     .fields = k41pFormat,
     .updateFile = updateFileName(kS41PSelective),
 };

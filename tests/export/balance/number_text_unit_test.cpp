@@ -14,8 +14,18 @@ using namespace sstrxv;
 
 namespace {
 
-enum class Rule { kSigned10, kComma, kHoursMinutes, kSlotValue, kVacation, kTimeBalance, kAmp,
-                  kTimeSlot, kVacationSlot, kPremium };
+enum class Rule {
+  kSigned10,
+  kComma,
+  kHoursMinutes,
+  kSlotValue,
+  kVacation,
+  kTimeBalance,
+  kAmp,
+  kTimeSlot,
+  kVacationSlot,
+  kPremium
+};
 
 struct Case {
   Rule rule;
@@ -37,15 +47,24 @@ std::string slotValue(std::string_view key, double value) {
 
 std::string apply(const Case& c) {
   switch (c.rule) {
-    case Rule::kSigned10: return formatSigned10(c.input);
-    case Rule::kComma: return decimalComma(c.input);
-    case Rule::kHoursMinutes: return hoursToMinutes(c.input);
-    case Rule::kSlotValue: return formatSlotValue(c.input);
-    case Rule::kVacation: return vacationFigureText(c.input);
-    case Rule::kTimeBalance: return timeBalanceText(std::stol(c.input));
-    case Rule::kAmp: return trafficLightText(std::stol(c.input));
-    case Rule::kTimeSlot: return slotValue("SA1", leadingNumber(c.input));
-    case Rule::kVacationSlot: return slotValue("UVJ", leadingNumber(c.input));
+    case Rule::kSigned10:
+      return formatSigned10(c.input);
+    case Rule::kComma:
+      return decimalComma(c.input);
+    case Rule::kHoursMinutes:
+      return hoursToMinutes(c.input);
+    case Rule::kSlotValue:
+      return formatSlotValue(c.input);
+    case Rule::kVacation:
+      return vacationFigureText(c.input);
+    case Rule::kTimeBalance:
+      return timeBalanceText(std::stol(c.input));
+    case Rule::kAmp:
+      return trafficLightText(std::stol(c.input));
+    case Rule::kTimeSlot:
+      return slotValue("SA1", leadingNumber(c.input));
+    case Rule::kVacationSlot:
+      return slotValue("UVJ", leadingNumber(c.input));
     case Rule::kPremium: {
       const PremiumResult premium = parsePraemien("4711 " + c.input + "\n");
       return premium.table.find("4711").value_or("no entry");
@@ -97,8 +116,8 @@ const Case kCases[] = {
 
 void expectAllCases(const char* locale) {
   for (const Case& c : kCases) {
-    EXPECT_EQ(apply(c), c.expected) << "rule " << static_cast<int>(c.rule) << ", input \"" << c.input
-                                    << "\", locale " << locale;
+    EXPECT_EQ(apply(c), c.expected) << "rule " << static_cast<int>(c.rule) << ", input \"" << c.input << "\", locale "
+                                    << locale;
   }
 }
 

@@ -33,7 +33,8 @@ TEST(PremiumFile, PiecesAndTexts) {
     std::vector<std::pair<std::string, std::string>> lookups;  // personnel number, F10 text
   } cases[] = {
       {"", 0, {{"", none}}},
-      {corpusFile("basic.txt"), 7,
+      {corpusFile("basic.txt"),
+       7,
        {{"00001234", "ZG  12,5%  ZK     7%"},  // the first of two equal keys
         {"00005678", "ZG 34,56%  ZK   0,5%"},
         {"00009999", "ZG      %  ZK      %"},
@@ -41,7 +42,8 @@ TEST(PremiumFile, PiecesAndTexts) {
         {"00000815", "ZG      %  ZK     0%"},  // a lone 0 stays only at the very end
         {"Pnr", "ZG    ZG%  ZK    ZK%"},
         {"1234", none}}},
-      {corpusFile("odd_lines.txt"), 5,
+      {corpusFile("odd_lines.txt"),
+       5,
        {{"", "ZG  1234%  ZK     1%"},  // two leading blanks: the first word is ZG
         {"1234567890123456789012345678901234567890123456789", "ZG      %  ZK      %"},
         {"0", "ZG     3%  ZK     4%"},  // the rest of a long line is a piece of its own

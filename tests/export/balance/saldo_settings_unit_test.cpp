@@ -41,7 +41,7 @@ TEST(SaldoSettings, SlotAndLabelLines) {
   } cases[] = {
       {"T01=Only a label\nF01=UV,U\nF02=\n", ""},
       {"F02=UVJ,ULJ\r\nT02=Resturlaub gesamt\r\n", "F02:Resturlaub g:UVJ,ULJ"},
-      {"F01=SA12, UVJ ULJ,,URS", "F01::SA1,UVJ,URS"},  // blanks run keys together; no line end
+      {"F01=SA12, UVJ ULJ,,URS", "F01::SA1,UVJ,URS"},        // blanks run keys together; no line end
       {"F01 = UVJ\t, ULJ\nT01:x\nT01=\n", "F01:x:UVJ,ULJ"},  // any separator; no label text: ignored
       {"f01=UVJ\nt01=low\nX\n\n", ""},
       {"F01=UVJ,ULJ,UGE,UVP,URS,UAN,SVJ,SAN,SGE\n", "F01::UVJ,ULJ,UGE,UVP,URS,UAN,SVJ,SAN"},

@@ -8,8 +8,8 @@
 #include <clocale>
 
 #include "common/test_env.h"
-#include "tools/read_back.h"
 #include "export/balance/balance.h"
+#include "tools/read_back.h"
 
 using namespace sstrxv;
 using namespace sstrxv::test;
@@ -39,8 +39,8 @@ class SaldoTest : public WriterTest {
   void addTenant(const std::string& n, const std::string& location,
                  std::initializer_list<std::pair<std::string, std::string>> badges) {
     db.createTenantSchema("T" + n);
-    db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDSTO, MNDKON) VALUES ('L" + n + "', 'M" +
-            n + "', 'T" + n + "', '" + location + "', 0)");
+    db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDSTO, MNDKON) VALUES ('L" + n + "', 'M" + n +
+            "', 'T" + n + "', '" + location + "', 0)");
     for (const auto& [badge, pnr] : badges) {
       db.exec("INSERT INTO MVSYSTEM.MVS301ASW (ASWNUM, ASWGVO, ASWPNR, ASWLIZ, ASWMND) VALUES ('" + badge +
               "', NOW() - INTERVAL 1 DAY, " + pnr + ", 'L1', 'M" + n + "');" +
@@ -60,18 +60,19 @@ class SaldoTest : public WriterTest {
 TEST_F(SaldoTest, EachReadTakesItsSourceRows) {
   addTenant("1", "001", {{"B-EMPTY", "'P0'"}, {"B-FULL", "'P''1'"}});  // a quote in the key of every read
   const std::string ones = ", 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1)";
-  db.exec("INSERT INTO T1.mvs332urv VALUES ('P''1', YEAR(NOW()), 12.5, 30, 2.5), ('P''1', YEAR(NOW()) - 1, 9, 9, 9);"
-          "INSERT INTO T1.mvs332utg VALUES ('P''1', CURDATE() - INTERVAL 2 DAY, 10, -3.25, 6.75),"
-          " ('P''1', CURDATE() - INTERVAL 5 DAY, 1, 1, 1), ('P''1', CURDATE() + INTERVAL 1 DAY, 9, 9, 9);"
-          "INSERT INTO T1.mvs332sfz VALUES ('P''1', CURDATE() - INTERVAL 1 DAY, 1.5, 2, 3, 4, 5),"
-          " ('P''1', CURDATE() - INTERVAL 2 DAY, 9, 9, 9, 9, 9);"
-          "INSERT INTO T1.mvs332sfv VALUES ('P''1', YEAR(CURDATE() - INTERVAL 1 DAY), 6.25), ('P''1', 2000, 9);"
-          "INSERT INTO T1.mvs327tag VALUES ('P''1', CURDATE() - INTERVAL 1 DAY, 3), ('P''1', CURDATE(), 9),"
-          " ('P''1', CURDATE() - INTERVAL 4 DAY, 7);"
-          "INSERT INTO T1.mvs320tgb VALUES"
-          " ('P''1', CURDATE() - INTERVAL 1 DAY, 1, 700, NULL, -40, 0, 60, 90, -90, 55, 0, 10, 0, 0, 0, 0),"
-          " ('P''1', CURDATE() - INTERVAL 1 DAY, 0" + ones + ", ('P''1', CURDATE(), 1" + ones +
-          ", ('P''1', CURDATE() - INTERVAL 3 DAY, 1" + ones);
+  db.exec(
+      "INSERT INTO T1.mvs332urv VALUES ('P''1', YEAR(NOW()), 12.5, 30, 2.5), ('P''1', YEAR(NOW()) - 1, 9, 9, 9);"
+      "INSERT INTO T1.mvs332utg VALUES ('P''1', CURDATE() - INTERVAL 2 DAY, 10, -3.25, 6.75),"
+      " ('P''1', CURDATE() - INTERVAL 5 DAY, 1, 1, 1), ('P''1', CURDATE() + INTERVAL 1 DAY, 9, 9, 9);"
+      "INSERT INTO T1.mvs332sfz VALUES ('P''1', CURDATE() - INTERVAL 1 DAY, 1.5, 2, 3, 4, 5),"
+      " ('P''1', CURDATE() - INTERVAL 2 DAY, 9, 9, 9, 9, 9);"
+      "INSERT INTO T1.mvs332sfv VALUES ('P''1', YEAR(CURDATE() - INTERVAL 1 DAY), 6.25), ('P''1', 2000, 9);"
+      "INSERT INTO T1.mvs327tag VALUES ('P''1', CURDATE() - INTERVAL 1 DAY, 3), ('P''1', CURDATE(), 9),"
+      " ('P''1', CURDATE() - INTERVAL 4 DAY, 7);"
+      "INSERT INTO T1.mvs320tgb VALUES"
+      " ('P''1', CURDATE() - INTERVAL 1 DAY, 1, 700, NULL, -40, 0, 60, 90, -90, 55, 0, 10, 0, 0, 0, 0),"
+      " ('P''1', CURDATE() - INTERVAL 1 DAY, 0" +
+      ones + ", ('P''1', CURDATE(), 1" + ones + ", ('P''1', CURDATE() - INTERVAL 3 DAY, 1" + ones);
   writeFile(layout.workDir() / "SaldoRXV.ini", "F01=SAN\r\nF02=SGE\r\nF03=SRS\r\nF04=SVP\r\nF05=SAT\r\nF06=SVJ\r\n");
 
   EXPECT_EQ(runProgram(layout, {path, "SLD"}, {{"LC_ALL", "de_DE.UTF-8"}}).exitCode, 0);
@@ -80,8 +81,8 @@ TEST_F(SaldoTest, EachReadTakesItsSourceRows) {
             sortedLines(sldLine("B-EMPTY", "M1", "", {}, {zero, zero, zero, zero, zero, zero}) +
                         sldLine("B-FULL", "M1", yesterday(),
                                 {"+    12,35", "+    12,50", "+    20,00", "+    10,00", "-     3,25", "+     6,75",
-                                 "+    30,00", "", "-     0,30", "+     0,00", "+     1,00", "+     1,30",
-                                 "-     1,30", "+    12,35", "-     0,30"},
+                                 "+    30,00", "", "-     0,30", "+     0,00", "+     1,00", "+     1,30", "-     1,30",
+                                 "+    12,35", "-     0,30"},
                                 {slot("", "1,50 "), slot("", "2,00 "), slot("", "3,00 "), slot("", "4,00 "),
                                  slot("", "5,00 "), slot("", "6,25 ")},
                                 "    3")));
@@ -95,9 +96,10 @@ TEST_F(SaldoTest, SlotsAndPremiumTextsUnderACommaLocale) {
   if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
   addTenant("1", "42381", {{"B1", "'P1'"}});
   addTenant("2", "42381 ", {{"B2", "'P1'"}});
-  db.exec("INSERT INTO T1.mvs332urv VALUES ('P1', YEAR(NOW()), 4.5, 30, 0);"
-          "INSERT INTO T1.mvs320tgb (TGBPNR, TGBDTM, TGBZTR, TGBSA1, TGBVT1) VALUES"
-          " ('P1', CURDATE() - INTERVAL 1 DAY, 1, 755, 0)");
+  db.exec(
+      "INSERT INTO T1.mvs332urv VALUES ('P1', YEAR(NOW()), 4.5, 30, 0);"
+      "INSERT INTO T1.mvs320tgb (TGBPNR, TGBDTM, TGBZTR, TGBSA1, TGBVT1) VALUES"
+      " ('P1', CURDATE() - INTERVAL 1 DAY, 1, 755, 0)");
   writeFile(layout.workDir() / "SaldoRXV.ini",
             "F01=SA1,UVJ\r\nT01=Zeit+Urlaub\r\nF04=UVJ\r\nF04=ULJ\r\nT04 Doppelt\r\nF00=UVJ\r\nF11=UVJ\r\nF10=UAN\r\n");
   std::filesystem::create_directories(layout.root() / "transfer" / "QORV");
@@ -107,15 +109,14 @@ TEST_F(SaldoTest, SlotsAndPremiumTextsUnderACommaLocale) {
   std::setlocale(LC_ALL, "C");
   EXPECT_EQ(result, 0);
   const std::string twelve = "+    12,35";
-  EXPECT_EQ(readFile(path),
-            sldLine("B1", "M1", yesterday(),
-                    {twelve, "+     4,50", "+    25,50", "", "", "", "+    30,00", "", "", "", "", "", "", twelve,
-                     "+     0,00"},
-                    {slot("Zeit+Urlaub", "12,40 "), "", "", slot("", "30,00 "), "", "", "", "", "",
-                     "ZG  12,5%  ZK     7%"}) +
-                sldLine("B2", "M2", "", {},
-                        {slot("Zeit+Urlaub", "0,00 "), "", "", slot("", "0,00 "), "", "", "", "", "",
-                         slot("", "0,00 ")}));
+  EXPECT_EQ(
+      readFile(path),
+      sldLine(
+          "B1", "M1", yesterday(),
+          {twelve, "+     4,50", "+    25,50", "", "", "", "+    30,00", "", "", "", "", "", "", twelve, "+     0,00"},
+          {slot("Zeit+Urlaub", "12,40 "), "", "", slot("", "30,00 "), "", "", "", "", "", "ZG  12,5%  ZK     7%"}) +
+          sldLine("B2", "M2", "", {},
+                  {slot("Zeit+Urlaub", "0,00 "), "", "", slot("", "0,00 "), "", "", "", "", "", slot("", "0,00 ")}));
   expectReadsBack("SLD", readFile(path), "Mnd=M2", 1);
 }
 
@@ -128,12 +129,11 @@ TEST_F(SaldoTest, ReadErrorFailsTheFile) {
   EXPECT_EQ(runWriterInProcess(layout, writeSaldoFile, path), WriterResult::kDbError);
   EXPECT_FALSE(std::filesystem::exists(path));  // not the first tenant's lines alone
   EXPECT_EQ(layout.logMessages(),
-            (std::vector<std::string>{"Importdatei : " + path + " fuellen...", "Flexible Saldenwerte: NO",
-                                      "Schema:T1 Lizenz:L1 Mandant:M1",
-                                      "Oeffnen der Praemiensystemdatei ist fehlgeschlagen",
-                                      "Praemiensystemdaten konnte nicht ermittelt werden.",
-                                      "Schema:T2 Lizenz:L2 Mandant:M2", "Fehler Ampelkonto einlesen: Pnr: Q1 RC: 1146",
-                                      "Import " + path + " fehlgeschlagen."}));
+            (std::vector<std::string>{
+                "Importdatei : " + path + " fuellen...", "Flexible Saldenwerte: NO", "Schema:T1 Lizenz:L1 Mandant:M1",
+                "Oeffnen der Praemiensystemdatei ist fehlgeschlagen",
+                "Praemiensystemdaten konnte nicht ermittelt werden.", "Schema:T2 Lizenz:L2 Mandant:M2",
+                "Fehler Ampelkonto einlesen: Pnr: Q1 RC: 1146", "Import " + path + " fehlgeschlagen."}));
 }
 
 // Each of the six statements of the five reads, failing on its own, names
@@ -162,7 +162,9 @@ TEST_F(SaldoTest, ReadReachingTheStatementLimitEndsTheWriter) {
   db.exec("ALTER TABLE MVSYSTEM.MVS301ASW MODIFY ASWPNR VARCHAR(1000) NULL");
   struct RestoreWidth {
     TestDatabase& db;
-    ~RestoreWidth() { db.exec("DELETE FROM MVSYSTEM.MVS301ASW; ALTER TABLE MVSYSTEM.MVS301ASW MODIFY ASWPNR VARCHAR(100) NULL"); }
+    ~RestoreWidth() {
+      db.exec("DELETE FROM MVSYSTEM.MVS301ASW; ALTER TABLE MVSYSTEM.MVS301ASW MODIFY ASWPNR VARCHAR(100) NULL");
+    }
   } restore{db};
   // In schema T2 the balance read has 363 characters besides its two keys.
   const std::pair<std::size_t, WriterResult> cases[] = {{818, WriterResult::kOk},
@@ -174,11 +176,16 @@ TEST_F(SaldoTest, ReadReachingTheStatementLimitEndsTheWriter) {
     addTenant("1", "001", {{"A1", "'P1'"}});
     db.createTenantSchema("T2");
     db.exec("ALTER TABLE T2.MVS300PNR MODIFY PNRNUM VARCHAR(1000) NULL");
-    db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDSTO, MNDKON) VALUES ('L2', 'M2', 'T2', '002', 0)");
+    db.exec(
+        "INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDSTO, MNDKON) VALUES ('L2', 'M2', 'T2', '002', 0)");
     const std::string key = "'" + std::string(keyLength, 'K') + "'";
-    db.exec("INSERT INTO MVSYSTEM.MVS301ASW (ASWNUM, ASWGVO, ASWPNR, ASWLIZ, ASWMND) VALUES ('B1', NOW() - INTERVAL 1 DAY, " +
-            key + ", 'L1', 'M2'); INSERT INTO MVSYSTEM.MVS113AWV VALUES ('B1', 'STO', NULL);"
-            "INSERT INTO T2.MVS300PNR (PNRNUM) VALUES (" + key + ")");
+    db.exec(
+        "INSERT INTO MVSYSTEM.MVS301ASW (ASWNUM, ASWGVO, ASWPNR, ASWLIZ, ASWMND) VALUES ('B1', NOW() - INTERVAL 1 "
+        "DAY, " +
+        key +
+        ", 'L1', 'M2'); INSERT INTO MVSYSTEM.MVS113AWV VALUES ('B1', 'STO', NULL);"
+        "INSERT INTO T2.MVS300PNR (PNRNUM) VALUES (" +
+        key + ")");
 
     EXPECT_EQ(runWriterInProcess(layout, writeSaldoFile, path), result) << keyLength;
     const std::vector<std::string> walked = {"Importdatei : " + path + " fuellen...", "Flexible Saldenwerte: NO",

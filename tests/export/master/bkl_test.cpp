@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "common/test_env.h"
-#include "tools/read_back.h"
 #include "export/master/master.h"
+#include "tools/read_back.h"
 
 using namespace sstrxv;
 using namespace sstrxv::test;
@@ -12,8 +12,8 @@ namespace {
 
 class BklTest : public WriterTest {
  protected:
-  void addClass(const std::string& badge, const std::string& cls, const std::string& tenant,
-                const std::string& stm, const std::string& from, const std::string& until) {
+  void addClass(const std::string& badge, const std::string& cls, const std::string& tenant, const std::string& stm,
+                const std::string& from, const std::string& until) {
     db.exec("INSERT INTO MVSYSTEM.MVS301BKL (BKLASW, BKLBKL, BKLLIZ, BKLMND, BKLSTM, BKLGVO, BKLGBI) VALUES ('" +
             badge + "', '" + cls + "', 'L1', '" + tenant + "', " + stm + ", " + from + ", " + until + ")");
   }
@@ -34,11 +34,11 @@ TEST_F(BklTest, AssignmentsValidNowOnceEachOrderedByBadgeAndClassAcrossTenants) 
   addClass("A100", "30", "M1", "'0'", past, future);
   addClass("B200", "10", "M1", "'1'", past, future);
   addClass("A100", "10", "M2", "NULL", past, "NULL");
-  addClass("A100", "10", "M2", "NULL", past, "NULL");       // duplicate
-  addClass("A100", "40", "M1", "'0'", future, "NULL");      // not begun
+  addClass("A100", "10", "M2", "NULL", past, "NULL");                      // duplicate
+  addClass("A100", "40", "M1", "'0'", future, "NULL");                     // not begun
   addClass("A100", "50", "M1", "'0'", past, "NOW() - INTERVAL 1 MINUTE");  // ended
-  addClass("C300", "10", "M1", "'ABCDEF'", past, "NULL");   // written whole, moves the "x"
-  addClass("C300", "20", "M1", "'ABCDEFGH'", past, "NULL"); // cut to six characters
+  addClass("C300", "10", "M1", "'ABCDEF'", past, "NULL");                  // written whole, moves the "x"
+  addClass("C300", "20", "M1", "'ABCDEFGH'", past, "NULL");                // cut to six characters
   addClass("D''400", "10", "M1", "_latin1 0xE4", past, "NULL");
 
   const auto result = runProgram(layout, {path, "BKL"});

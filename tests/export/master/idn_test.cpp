@@ -27,30 +27,32 @@ struct Expected {
 };
 
 std::string idnLine(const Expected& e) {
-  return line({{e.number, 50}, {"STO", 8}, {e.from, 8}, {e.until, 8}, {e.pnr, 8}, {e.name, 50},
-               {"DE", 5}, {"BK1", 5}, {"4711", 32}, {"C1", 5}, {"G1", 5}, {e.licence, 5},
-               {e.tenant, 5}, {"AT", 2}, {"AAN", 50}, {"MT", 2}, {"SAL", 10}, {"", 5}, {"1", 5},
-               {"20260301061509", 14}, {"admin", 50}, {e.bsvMap, 1}, {e.costCentre, 30},
-               {e.bsvKal, 3}});
+  return line({{e.number, 50}, {"STO", 8},    {e.from, 8},        {e.until, 8},
+               {e.pnr, 8},     {e.name, 50},  {"DE", 5},          {"BK1", 5},
+               {"4711", 32},   {"C1", 5},     {"G1", 5},          {e.licence, 5},
+               {e.tenant, 5},  {"AT", 2},     {"AAN", 50},        {"MT", 2},
+               {"SAL", 10},    {"", 5},       {"1", 5},           {"20260301061509", 14},
+               {"admin", 50},  {e.bsvMap, 1}, {e.costCentre, 30}, {e.bsvKal, 3}});
 }
 
 class IdnTest : public WriterTest {
  protected:
-
   void addTenant(const std::string& licence, const std::string& number, const std::string& schema) {
-    db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('" + licence + "', '" +
-            number + "', '" + schema + "', 0)");
+    db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('" + licence + "', '" + number +
+            "', '" + schema + "', 0)");
   }
   void addBadge(const Badge& b) {
-    db.exec("INSERT INTO MVSYSTEM.MVS301ASW (ASWNUM, ASWGVO, ASWGBI, ASWPNR, ASWBKL, ASWPIN, ASWGRP, ASWLIZ,"
-            " ASWMND, ASWATP, ASWAAN, ASWSTA, ASWDAT, ASWERF) VALUES ('" + b.number + "', " + b.gvo + ", " +
-            b.gbi + ", '" + b.pnr + "', 'BK1', '4711', 'G1', 'L1', '" + b.mnd +
-            "', 'AT', 'AAN', '1', '2026-03-01 06:15:09', 'admin');"
-            "INSERT INTO MVSYSTEM.MVS113AWV (AWVNUM, AWVSTO, AWVCOD) VALUES ('" + b.number + "', 'STO', 'C1')");
+    db.exec(
+        "INSERT INTO MVSYSTEM.MVS301ASW (ASWNUM, ASWGVO, ASWGBI, ASWPNR, ASWBKL, ASWPIN, ASWGRP, ASWLIZ,"
+        " ASWMND, ASWATP, ASWAAN, ASWSTA, ASWDAT, ASWERF) VALUES ('" +
+        b.number + "', " + b.gvo + ", " + b.gbi + ", '" + b.pnr + "', 'BK1', '4711', 'G1', 'L1', '" + b.mnd +
+        "', 'AT', 'AAN', '1', '2026-03-01 06:15:09', 'admin');"
+        "INSERT INTO MVSYSTEM.MVS113AWV (AWVNUM, AWVSTO, AWVCOD) VALUES ('" +
+        b.number + "', 'STO', 'C1')");
   }
   void addPerson(const std::string& schema, const std::string& pnr, const std::string& name) {
-    db.exec("INSERT INTO " + schema + ".MVS300PNR (PNRNUM, PNRNAM, PNRSPR, PNRMTA, PNRSAL) VALUES ('" + pnr +
-            "', " + name + ", 'DE', 'MT', 'SAL')");
+    db.exec("INSERT INTO " + schema + ".MVS300PNR (PNRNUM, PNRNAM, PNRSPR, PNRMTA, PNRSAL) VALUES ('" + pnr + "', " +
+            name + ", 'DE', 'MT', 'SAL')");
   }
   void setRelease(const std::string& release) {
     db.exec("INSERT INTO MVSYSTEM.MVS110LIZ (LIZPRD, LIZVER) VALUES ('5817-002-01', '" + release + "')");
@@ -77,10 +79,11 @@ TEST_F(IdnTest, ValidBadgesOfEachTenantWithTheirBsvMapValue) {
   addBadge({"B-OTHER", "NOW() - INTERVAL 1 DAY", "NULL", "Q1", "M2"});
   addBadge({"B-NOHOLDER", "NOW() - INTERVAL 1 DAY", "NULL", "Q9", "M2"});  // no person in T2
   addPerson("T1", "P1", "_latin1 0x4DFC6C6C6572");                         // bytes as stored
-  addPerson("T1", "P2", "REPEAT('N', 60)");                                 // cut to 50
+  addPerson("T1", "P2", "REPEAT('N', 60)");                                // cut to 50
   addPerson("T2", "Q1", "'Zoe'");
-  db.exec("INSERT INTO T1.Mvs310Bsv (BSVPNR, BSVMAP) VALUES ('P2', 3), ('P1', NULL);"
-          "INSERT INTO T2.Mvs310Bsv (BSVPNR, BSVMAP) VALUES ('P1', 7)");  // another tenant's holder
+  db.exec(
+      "INSERT INTO T1.Mvs310Bsv (BSVPNR, BSVMAP) VALUES ('P2', 3), ('P1', NULL);"
+      "INSERT INTO T2.Mvs310Bsv (BSVPNR, BSVMAP) VALUES ('P1', 7)");  // another tenant's holder
   // No release recorded: the personnel master is not read, so it need not exist.
   db.exec("DROP TABLE T1.PERSONALSTAMM; DROP TABLE T2.PERSONALSTAMM");
 
@@ -111,15 +114,16 @@ TEST_P(IdnReleaseTest, CostCentreAndBsvKalByRelease) {
   db.createTenantSchema("T1");
   addTenant("L1", "M1", "T1");
   addBadge({"A1", "NOW() - INTERVAL 1 DAY", "NULL", "P''1"});  // a quote in the personnel number
-  addBadge({"A2", "NOW() - INTERVAL 1 DAY", "NULL", "P2"});   // no personnel master row
+  addBadge({"A2", "NOW() - INTERVAL 1 DAY", "NULL", "P2"});    // no personnel master row
   addBadge({"A3", "NOW() - INTERVAL 1 DAY", "NULL", "123456789"});
   addPerson("T1", "P''1", "'Quote'");
   addPerson("T1", "P2", "'Plain'");
   addPerson("T1", "123456789", "'Long'");
   addPerson("T1", "12345678", "'Short'");
-  db.exec("INSERT INTO T1.Mvs310Bsv (BSVPNR, BSVMAP) VALUES ('P''1', 4), ('123456789', 5), ('12345678', 6);"
-          "INSERT INTO T1.PERSONALSTAMM (PSTPNRNUM, PSTZUOKST, PSTBSVKAL) VALUES"
-          " ('P''1', 'KST 1 \t ', 'K7 '), ('123456789', 'LONG', NULL), ('12345678', 'SHORT', 'S')");
+  db.exec(
+      "INSERT INTO T1.Mvs310Bsv (BSVPNR, BSVMAP) VALUES ('P''1', 4), ('123456789', 5), ('12345678', 6);"
+      "INSERT INTO T1.PERSONALSTAMM (PSTPNRNUM, PSTZUOKST, PSTBSVKAL) VALUES"
+      " ('P''1', 'KST 1 \t ', 'K7 '), ('123456789', 'LONG', NULL), ('12345678', 'SHORT', 'S')");
 
   EXPECT_EQ(runProgram(layout, {path, "IDN"}).exitCode, 0);
   const bool costCentre = release >= "05.40";
@@ -128,8 +132,7 @@ TEST_P(IdnReleaseTest, CostCentreAndBsvKalByRelease) {
   // The line shows the first 8 characters of a longer personnel number; its
   // lookups still use the number as stored.
   EXPECT_EQ(sortedLines(readFile(path)),
-            sortedLines(idnLine({"A1", from, "", "P'1", "Quote", "4", costCentre ? "KST 1" : "",
-                                 bsvKal ? "K7" : ""}) +
+            sortedLines(idnLine({"A1", from, "", "P'1", "Quote", "4", costCentre ? "KST 1" : "", bsvKal ? "K7" : ""}) +
                         idnLine({"A2", from, "", "P2", "Plain", "0", "", ""}) +
                         idnLine({"A3", from, "", "12345678", "Long", "5", costCentre ? "LONG" : "", ""})));
 }
@@ -146,8 +149,9 @@ TEST_F(IdnTest, NulBytesInKeysAndLineEndsInValues) {
   addBadge({"B-OTHER", "NOW() - INTERVAL 1 DAY", "NULL", "PN", "7"});  // another tenant's badge
   addPerson("T1", "PN\\0Z", "'Own\\r\\nName'");
   addPerson("T1", "PN", "'Other'");
-  db.exec("INSERT INTO T1.Mvs310Bsv (BSVPNR, BSVMAP) VALUES ('PN', 7), ('PN\\0Z', 3);"
-          "INSERT INTO T1.PERSONALSTAMM (PSTPNRNUM, PSTZUOKST) VALUES ('PN', 'OTHER'), ('PN\\0Z', 'OWN')");
+  db.exec(
+      "INSERT INTO T1.Mvs310Bsv (BSVPNR, BSVMAP) VALUES ('PN', 7), ('PN\\0Z', 3);"
+      "INSERT INTO T1.PERSONALSTAMM (PSTPNRNUM, PSTZUOKST) VALUES ('PN', 'OTHER'), ('PN\\0Z', 'OWN')");
 
   EXPECT_EQ(runProgram(layout, {path, "IDN"}).exitCode, 0);
   EXPECT_EQ(readFile(path), idnLine({"B-OWN", today(-1), "", "PN Z", "Own  Name", "3", "OWN", "", "L1", "7 X"}));
@@ -172,9 +176,7 @@ class IdnFailureTest : public IdnTest {
     addPerson("T2", "Q1", "'Zoe'");
   }
   // The writer alone, on a fresh session with this release.
-  WriterResult runWriterAlone(double release) {
-    return runWriterInProcess(layout, writeIdnFile, path, release);
-  }
+  WriterResult runWriterAlone(double release) { return runWriterInProcess(layout, writeIdnFile, path, release); }
   ObservedEnv env;
   int attemptPauses = 0;
 };
@@ -222,11 +224,14 @@ TEST_F(IdnFailureTest, LookupAndCursorFailuresAreReportedUnderTheirNames) {
 // ends the run at once with exit code 1: no further message, no further
 // attempt, and the previous file stays. Just below the limit the run goes on.
 TEST_F(IdnFailureTest, LookupReachingTheStatementLimitEndsTheRunWithCode1) {
-  db.exec("ALTER TABLE MVSYSTEM.MVS301ASW MODIFY ASWPNR VARCHAR(2000) NULL;"
-          "ALTER TABLE T2.MVS300PNR MODIFY PNRNUM VARCHAR(2000) NULL");
+  db.exec(
+      "ALTER TABLE MVSYSTEM.MVS301ASW MODIFY ASWPNR VARCHAR(2000) NULL;"
+      "ALTER TABLE T2.MVS300PNR MODIFY PNRNUM VARCHAR(2000) NULL");
   struct RestoreWidth {
     TestDatabase& db;
-    ~RestoreWidth() { db.exec("DELETE FROM MVSYSTEM.MVS301ASW; ALTER TABLE MVSYSTEM.MVS301ASW MODIFY ASWPNR VARCHAR(100) NULL"); }
+    ~RestoreWidth() {
+      db.exec("DELETE FROM MVSYSTEM.MVS301ASW; ALTER TABLE MVSYSTEM.MVS301ASW MODIFY ASWPNR VARCHAR(100) NULL");
+    }
   } restore{db};
   struct Case {
     const char* what;
@@ -244,8 +249,9 @@ TEST_F(IdnFailureTest, LookupReachingTheStatementLimitEndsTheRunWithCode1) {
   };
   for (const Case& c : cases) {
     const std::string key(c.keyLength, 'K');
-    db.exec("DELETE FROM MVSYSTEM.MVS110LIZ; DELETE FROM MVSYSTEM.MVS301ASW WHERE ASWNUM = 'B2';"
-            "DELETE FROM MVSYSTEM.MVS113AWV WHERE AWVNUM = 'B2'; DELETE FROM T2.MVS300PNR WHERE PNRNUM <> 'Q1'");
+    db.exec(
+        "DELETE FROM MVSYSTEM.MVS110LIZ; DELETE FROM MVSYSTEM.MVS301ASW WHERE ASWNUM = 'B2';"
+        "DELETE FROM MVSYSTEM.MVS113AWV WHERE AWVNUM = 'B2'; DELETE FROM T2.MVS300PNR WHERE PNRNUM <> 'Q1'");
     setRelease(c.release);
     addBadge({"B2", "NOW() - INTERVAL 1 DAY", "NULL", key, "M2"});
     addPerson("T2", key, "'Long'");
@@ -260,8 +266,8 @@ TEST_F(IdnFailureTest, LookupReachingTheStatementLimitEndsTheRunWithCode1) {
               (std::vector<std::string>{"Importdatei : " + path + " fuellen...", "Schema:T1 Lizenz:L1 Mandant:M1",
                                         "Schema:T2 Lizenz:L2 Mandant:M2"}))
         << c.what;
-    const auto files = std::distance(std::filesystem::directory_iterator(layout.outDir()),
-                                     std::filesystem::directory_iterator());
+    const auto files =
+        std::distance(std::filesystem::directory_iterator(layout.outDir()), std::filesystem::directory_iterator());
     EXPECT_EQ(files, 1) << c.what;  // nothing beside the previous file
   }
 }

@@ -16,8 +16,9 @@ class KstTest : public WriterTest {
   void SetUp() override {
     WriterTest::SetUp();
     db.createTenantSchema("T1");
-    db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES"
-            " ('L1', 'M1', 'T1', 0), ('L2', 'M2', 'T2', 0)");
+    db.exec(
+        "INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES"
+        " ('L1', 'M1', 'T1', 0), ('L2', 'M2', 'T2', 0)");
   }
   const std::string path = outPath("kostenst.imp");
 };
@@ -31,22 +32,26 @@ std::string kstLine(const std::string& num, const std::string& tenant, const std
 
 TEST_F(KstTest, ActiveCostCentresInOrderTrimmedWithTenantBeforeLicence) {
   db.createTenantSchema("T2");
-  db.exec("INSERT INTO T1.O1003KstStelle (KSTNUM, KSTTXT, KSTERF, KSTAPZ, KSTSTA) VALUES"
-          " ('300', 'Lager \t', 'admin  ', '12 ', NULL),"
-          " ('100', 'Verwaltung', 'admin', '7', 0),"
-          " ('200 ', '   ', NULL, NULL, 3),"             // a text of blanks only stays
-          " ('150', 'Inaktiv', 'admin', '1', 4),"
-          " ('160', 'Aufgeloest', 'admin', '1', 8),"
-          " ('400', REPEAT('T', 40), 'admin', '12345678', 1);"  // cut to their fields
-          "INSERT INTO T2.O1003KstStelle (KSTNUM, KSTTXT, KSTERF, KSTAPZ, KSTSTA) VALUES"
-          " ('050', _latin1 0x4BFC636865, 'x', '2', 2)");
+  db.exec(
+      "INSERT INTO T1.O1003KstStelle (KSTNUM, KSTTXT, KSTERF, KSTAPZ, KSTSTA) VALUES"
+      " ('300', 'Lager \t', 'admin  ', '12 ', NULL),"
+      " ('100', 'Verwaltung', 'admin', '7', 0),"
+      " ('200 ', '   ', NULL, NULL, 3),"  // a text of blanks only stays
+      " ('150', 'Inaktiv', 'admin', '1', 4),"
+      " ('160', 'Aufgeloest', 'admin', '1', 8),"
+      " ('400', REPEAT('T', 40), 'admin', '12345678', 1);"  // cut to their fields
+      "INSERT INTO T2.O1003KstStelle (KSTNUM, KSTTXT, KSTERF, KSTAPZ, KSTSTA) VALUES"
+      " ('050', _latin1 0x4BFC636865, 'x', '2', 2)");
   const auto result = runProgram(layout, {path, "KST"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(readFile(path), kstLine("100", "M1", "L1", "7", "Verwaltung", "admin") +
                                 kstLine("200", "M1", "L1", "", "   ", "") +
                                 kstLine("300", "M1", "L1", "12", "Lager", "admin") +
                                 kstLine("400", "M1", "L1", "1234567", std::string(30, 'T'), "admin") +
-                                kstLine("050", "M2", "L2", "2", "K\xFC" "che", "x"));
+                                kstLine("050", "M2", "L2", "2",
+                                        "K\xFC"
+                                        "che",
+                                        "x"));
   EXPECT_EQ(layout.logMessages(),
             (std::vector<std::string>{"Importdatei : " + path + " fuellen...", "Schema:T1 Lizenz:L1 Mandant:M1",
                                       "Schema:T2 Lizenz:L2 Mandant:M2", "Import " + path + " fertig.",

@@ -12,8 +12,8 @@ class MndTest : public WriterTest {
   const std::string path = outPath("mndstamm.imp");
 };
 
-std::string mndLine(const std::string& lic, const std::string& num, const std::string& name,
-                    const std::string& status, const std::string& date, const std::string& by) {
+std::string mndLine(const std::string& lic, const std::string& num, const std::string& name, const std::string& status,
+                    const std::string& date, const std::string& by) {
   return line({{lic, 5}, {num, 5}, {name, 50}, {status, 5}, {date, 14}, {by, 50}});
 }
 
@@ -31,8 +31,7 @@ TEST_F(MndTest, EveryTenantRowOnceWithItsExactBytes) {
   const std::string content = readFile(path);
   EXPECT_EQ(sortedLines(content),
             sortedLines(mndLine("00001", "00010", "M\xFCller", "1", "20260301061509", "admin") +
-                        mndLine("00002", "00020", "Kontrolle", "0", "", "") +
-                        mndLine("00003", "", "", "", "", "")));
+                        mndLine("00002", "00020", "Kontrolle", "0", "", "") + mndLine("00003", "", "", "", "", "")));
   EXPECT_EQ(content.size(), 3u * 132u);
   EXPECT_EQ(layout.logMessages(),
             (std::vector<std::string>{"Importdatei : " + path + " fuellen...", "Import " + path + " fertig.",

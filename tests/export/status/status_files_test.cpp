@@ -6,8 +6,8 @@
 #include <tuple>
 
 #include "common/test_env.h"
-#include "tools/read_back.h"
 #include "export/status/status.h"
+#include "tools/read_back.h"
 
 using namespace sstrxv;
 using namespace sstrxv::test;
@@ -17,7 +17,10 @@ namespace {
 
 // Every period uses code 1, whose text is cut to 33 columns; codes 2 to 4
 // have a NULL, blank or empty short text, so their periods are left out.
-const std::string kText = std::string("Fortbildung au\xDF" "er Haus und Reisezeiten").substr(0, 33);
+const std::string kText = std::string(
+                              "Fortbildung au\xDF"
+                              "er Haus und Reisezeiten")
+                              .substr(0, 33);
 
 class StatusFilesTest : public WriterTest {
  protected:
@@ -25,20 +28,22 @@ class StatusFilesTest : public WriterTest {
     WriterTest::SetUp();
     db.createTenantSchema("T1");
     db.createTenantSchema("T2");
-    db.exec("INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('L1', 'M''1', 'T1', 0),"
-            " ('L2', 'M2', 'T2', 0); INSERT INTO T1.MVs131Fcd VALUES (1, 'U', CONCAT('Fortbildung au', _latin1 0xDF,"
-            " 'er Haus und Reisezeiten'), 'A', NULL), (2, NULL, 'x', 'A', NULL), (3, ' ', 'x', 'A', NULL),"
-            " (4, '', 'x', 'A', NULL);"
-            // Calendar days 1 to 5 March 2099; model 1 has a target time, 2 none.
-            "INSERT INTO MVSYSTEM.MVS133BAK (BAKDTM, BAKWTG) SELECT '2099-03-01' + INTERVAL seq DAY, 1 FROM"
-            " MVSYSTEM.seq_0_to_4; INSERT INTO T1.Mvs140Azv VALUES (1, '2020-01-01', NULL, 480),"
-            " (2, '2020-01-01', NULL, 0)");
+    db.exec(
+        "INSERT INTO MVSYSTEM.MVS112MND (MNDLIZ, MNDNUM, MNDSCH, MNDKON) VALUES ('L1', 'M''1', 'T1', 0),"
+        " ('L2', 'M2', 'T2', 0); INSERT INTO T1.MVs131Fcd VALUES (1, 'U', CONCAT('Fortbildung au', _latin1 0xDF,"
+        " 'er Haus und Reisezeiten'), 'A', NULL), (2, NULL, 'x', 'A', NULL), (3, ' ', 'x', 'A', NULL),"
+        " (4, '', 'x', 'A', NULL);"
+        // Calendar days 1 to 5 March 2099; model 1 has a target time, 2 none.
+        "INSERT INTO MVSYSTEM.MVS133BAK (BAKDTM, BAKWTG) SELECT '2099-03-01' + INTERVAL seq DAY, 1 FROM"
+        " MVSYSTEM.seq_0_to_4; INSERT INTO T1.Mvs140Azv VALUES (1, '2020-01-01', NULL, 480),"
+        " (2, '2020-01-01', NULL, 0)");
   }
   // A person in department D1 from 2020 on, with a badge unless it is empty,
   // and day records of 1, 4 and 5 March under model 1 and 2 March under model 2.
   void addPerson(const std::string& pnr, const std::string& badge) {
     db.exec("INSERT INTO T1.MVS300PNR (PNRNUM) VALUES ('" + pnr + "'); INSERT INTO T1.Mvs311Zuo VALUES ('" + pnr +
-            "', '2020-01-01', NULL, 'D1'); INSERT INTO T1.Mvs329Ztg SELECT '" + pnr + "', '2099-03-01' + INTERVAL seq"
+            "', '2020-01-01', NULL, 'D1'); INSERT INTO T1.Mvs329Ztg SELECT '" + pnr +
+            "', '2099-03-01' + INTERVAL seq"
             " DAY, IF(seq = 1, 2, 1) FROM MVSYSTEM.seq_0_to_4 WHERE seq <> 2");
     if (!badge.empty()) {
       db.exec("INSERT INTO MVSYSTEM.MVS301ASW (ASWNUM, ASWGVO, ASWGBI, ASWPNR) VALUES ('" + badge +
@@ -64,12 +69,30 @@ class StatusFilesTest : public WriterTest {
 
 std::string mstLine(const std::string& badge, const std::string& status, const std::string& period,
                     const std::string& start) {
-  return line({{"L1", 5}, {"M'1", 5}, {badge, 13}, {status, 1}, {period, 23}, {kText, 33}, {"", 33}, {"U", 1},
-               {"K", 50}, {start, 8}, {"D1", 30}, {"", 4}, {"", 3}});
+  return line({{"L1", 5},
+               {"M'1", 5},
+               {badge, 13},
+               {status, 1},
+               {period, 23},
+               {kText, 33},
+               {"", 33},
+               {"U", 1},
+               {"K", 50},
+               {start, 8},
+               {"D1", 30},
+               {"", 4},
+               {"", 3}});
 }
 std::string mdtLine(const std::string& badge, const std::string& day, const std::string& status) {
-  return line({{"L1", 5}, {"M'1", 5}, {badge, 13}, {day + ".03.2099", 10}, {kText, 33}, {"", 33}, {status, 1},
-               {"U", 1}, {"", 3}});
+  return line({{"L1", 5},
+               {"M'1", 5},
+               {badge, 13},
+               {day + ".03.2099", 10},
+               {kText, 33},
+               {"", 33},
+               {status, 1},
+               {"U", 1},
+               {"", 3}});
 }
 
 }  // namespace
@@ -81,9 +104,19 @@ TEST_F(StatusFilesTest, StatusAndDetailFilesMapEveryStatusAndLeaveOutWhatTheStat
   std::string mst = mstLine("M'1_NOBADGE", "2", period, "01.03.99"), mdt;
   // status as stored, as in MST, as in MDT (empty: no lines); the working
   // days of every period are 1, 4 and 5 March
-  for (const auto& [status, inMst, inMdt] : std::vector<std::tuple<int, std::string, std::string>>{
-           {0, "0", ""}, {2, "2", "2"}, {3, "3", "3"}, {5, "5", "2"}, {7, "7", "3"}, {8, "4", ""}, {9, "7", "3"},
-           {10, "3", "3"}, {11, "4", ""}, {12, "4", ""}, {13, "6", ""}, {14, "7", ""}, {15, "7", ""}}) {
+  for (const auto& [status, inMst, inMdt] : std::vector<std::tuple<int, std::string, std::string>>{{0, "0", ""},
+                                                                                                   {2, "2", "2"},
+                                                                                                   {3, "3", "3"},
+                                                                                                   {5, "5", "2"},
+                                                                                                   {7, "7", "3"},
+                                                                                                   {8, "4", ""},
+                                                                                                   {9, "7", "3"},
+                                                                                                   {10, "3", "3"},
+                                                                                                   {11, "4", ""},
+                                                                                                   {12, "4", ""},
+                                                                                                   {13, "6", ""},
+                                                                                                   {14, "7", ""},
+                                                                                                   {15, "7", ""}}) {
     const std::string number = std::to_string(100 + status);
     addPerson(number, "B" + number);
     addPeriod(number, status, from, to);
@@ -110,12 +143,14 @@ TEST_F(StatusFilesTest, StatusAndDetailFilesMapEveryStatusAndLeaveOutWhatTheStat
 }
 
 TEST_F(StatusFilesTest, FcdCodesWithShortTextOfEveryTenantAndMinusNineWithoutTerminalCode) {
-  db.exec("DELETE FROM T1.MVs131Fcd; INSERT INTO T1.MVs131Fcd VALUES (3, 'U', 'Urlaub', 'A', NULL),"
-          " (1, 'K', 'Krank', 'A', ''), (2, '', _latin1 0x4BFC72, 'B', '7'), (4, NULL, 'ohne', 'A', '1'),"
-          " (1000, 'XYZ', REPEAT('t', 60), 'TYPLANG', '123456'); INSERT INTO T2.MVs131Fcd SELECT * FROM T1.MVs131Fcd");
+  db.exec(
+      "DELETE FROM T1.MVs131Fcd; INSERT INTO T1.MVs131Fcd VALUES (3, 'U', 'Urlaub', 'A', NULL),"
+      " (1, 'K', 'Krank', 'A', ''), (2, '', _latin1 0x4BFC72, 'B', '7'), (4, NULL, 'ohne', 'A', '1'),"
+      " (1000, 'XYZ', REPEAT('t', 60), 'TYPLANG', '123456'); INSERT INTO T2.MVs131Fcd SELECT * FROM T1.MVs131Fcd");
   std::string expected;
   for (const auto& [licence, tenant] : std::vector<std::pair<std::string, std::string>>{{"L1", "M'1"}, {"L2", "M2"}}) {
-    for (const Strings& f : std::vector<Strings>{{"1", "K", "Krank", "A", "-9"}, {"2", "", "K\xFCr", "B", "7"},
+    for (const Strings& f : std::vector<Strings>{{"1", "K", "Krank", "A", "-9"},
+                                                 {"2", "", "K\xFCr", "B", "7"},
                                                  {"3", "U", "Urlaub", "A", "-9"},
                                                  {"100", "XY", std::string(50, 't'), "TYPLA", "12345"}}) {
       expected += line({{licence, 5}, {tenant, 5}, {f[0], 3}, {f[1], 2}, {f[2], 50}, {f[3], 5}, {f[4], 5}});

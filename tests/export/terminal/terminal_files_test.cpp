@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "common/test_env.h"
-#include "tools/read_back.h"
 #include "export/frame.h"
 #include "export/terminal/terminal.h"
+#include "tools/read_back.h"
 
 using namespace sstrxv;
 using namespace sstrxv::test;
@@ -19,9 +19,17 @@ std::string l20(const std::string& terminal, const std::string& reader, const st
                 const std::string& zone = "", const std::string& from = "", const std::string& to = "") {
   return line({{terminal, 255}, {reader, 2}, {day, 1}, {zone, 5}, {from, 4}, {to, 4}});
 }
-std::string l35(const std::string& cls, const std::string& reader, const std::string& zone, const std::string& booking) {
-  return line({{"T1", 255}, {"001", 3}, {cls, 5}, {reader, 2}, {reader, 2}, {cls.substr(0, 3), 3}, {"A1", 5},
-               {zone, 5}, {booking, 1}});
+std::string l35(const std::string& cls, const std::string& reader, const std::string& zone,
+                const std::string& booking) {
+  return line({{"T1", 255},
+               {"001", 3},
+               {cls, 5},
+               {reader, 2},
+               {reader, 2},
+               {cls.substr(0, 3), 3},
+               {"A1", 5},
+               {zone, 5},
+               {booking, 1}});
 }
 std::string l41(const std::string& terminal, const std::string& plan, const std::string& reader,
                 const std::string& zone, const std::string& day, const std::string& from, const std::string& to) {
@@ -39,8 +47,8 @@ class TerminalFilesTest : public WriterTest {
     WriterTest::SetUp();
     for (int offset = -1; offset <= 7; ++offset) {
       const int weekday = offset < 0 ? 9 : offset + 1;
-      sql("INSERT INTO MVS133BAK (BAKDTM, BAKWTG) VALUES (CURDATE() + INTERVAL " + std::to_string(offset) +
-          " DAY, " + std::to_string(weekday) + ")");
+      sql("INSERT INTO MVS133BAK (BAKDTM, BAKWTG) VALUES (CURDATE() + INTERVAL " + std::to_string(offset) + " DAY, " +
+          std::to_string(weekday) + ")");
     }
   }
   void sql(const std::string& statements) { db.exec("USE MVSYSTEM; " + statements); }
@@ -57,8 +65,10 @@ class TerminalFilesTest : public WriterTest {
 TEST_F(TerminalFilesTest, TimePlanOfTheReaderOrItsAreaForEachWeekdayOfTheSevenDays) {
   sql("INSERT INTO MVS402ZKO VALUES ('A1', 'P1', 1, NULL);"
       "INSERT INTO MVS401ZLS VALUES ('T1', 12, 'A1', 'P2', NULL), ('T1', 7, 'A1', NULL, NULL);"
-      "INSERT INTO MVS133KAL VALUES " + day(1, -1, 1) + "," + day(1, 0, 1) + "," + day(1, 1, 2) + "," +
-      day(1, 2, 3) + "," + day(1, 6, 1) + "," + day(1, 7, 1) + ";"
+      "INSERT INTO MVS133KAL VALUES " +
+      day(1, -1, 1) + "," + day(1, 0, 1) + "," + day(1, 1, 2) + "," + day(1, 2, 3) + "," + day(1, 6, 1) + "," +
+      day(1, 7, 1) +
+      ";"
       // P1 on day type 3: a zone whose only window has no from-time
       "INSERT INTO MVS404ZBR VALUES ('A1', 'P1', 1, 'Z1', NULL, NULL), ('A1', 'P1', 3, 'ZN', NULL, NULL),"
       " ('A1', 'P2', 2, 'Z2', NULL, NULL);"
@@ -82,13 +92,17 @@ TEST_F(TerminalFilesTest, TimePlanOfTheReaderOrItsAreaForEachWeekdayOfTheSevenDa
 TEST_F(TerminalFilesTest, QuotedAndOverlongKeysFindTheirRowsAndAreCutInTheLine) {
   const std::string longName = std::string(255, 'L') + "TAIL";
   sql("INSERT INTO MVS402ZKO VALUES ('A1', 'P1', 1, NULL);"
-      "INSERT INTO MVS401ZLS VALUES ('O''Brien Tor', 1, 'A1', NULL, NULL), ('" + longName + "', 2, 'A1', NULL, NULL);"
-      "INSERT INTO MVS133KAL VALUES " + day(1, 0, 1) + ";"
+      "INSERT INTO MVS401ZLS VALUES ('O''Brien Tor', 1, 'A1', NULL, NULL), ('" +
+      longName +
+      "', 2, 'A1', NULL, NULL);"
+      "INSERT INTO MVS133KAL VALUES " +
+      day(1, 0, 1) +
+      ";"
       "INSERT INTO MVS404ZBR VALUES ('A1', 'P1', 1, 'ZONE12', NULL, NULL);"
       "INSERT INTO MVS402ZUZ VALUES ('ZONE12', 480, 540, NULL)");
   const std::string cutName = longName.substr(0, 255);
-  EXPECT_EQ(run("20P"), l20(cutName, "02", "1", "ZONE1", "0800", "0900") +
-                            l20("O'Brien Tor", "01", "1", "ZONE1", "0800", "0900"));
+  EXPECT_EQ(run("20P"),
+            l20(cutName, "02", "1", "ZONE1", "0800", "0900") + l20("O'Brien Tor", "01", "1", "ZONE1", "0800", "0900"));
   EXPECT_EQ(run("35P").size(), 2u * 284u);
   EXPECT_EQ(run("41P"), l41(cutName, "P1", "02", "ZONE1", "1", "0800", "0900") +
                             l41("O'Brien Tor", "P1", "01", "ZONE1", "1", "0800", "0900"));
@@ -98,7 +112,9 @@ TEST_F(TerminalFilesTest, StatusFourAndEightLeaveRowsOutInEveryTableAndNullKeeps
   sql("INSERT INTO MVS402ZKO VALUES ('A1', 'P1', 1, NULL), ('A8', 'P1', 1, 8);"
       "INSERT INTO MVS401ZLS VALUES ('T1', 1, 'A1', NULL, NULL), ('T1', 2, 'A1', NULL, 0), ('R4', 1, 'A1', NULL, 4),"
       " ('R8', 1, 'A1', NULL, 8), ('RA', 1, 'A8', NULL, NULL);"
-      "INSERT INTO MVS133KAL VALUES " + day(1, 0, 1) + ";"
+      "INSERT INTO MVS133KAL VALUES " +
+      day(1, 0, 1) +
+      ";"
       "INSERT INTO MVS404ZBR VALUES ('A1', 'P1', 1, 'Z1', NULL, NULL), ('A1', 'P1', 1, 'Z4', NULL, 4),"
       " ('A1', 'P1', 1, 'Z8', NULL, 8), ('A1', 'P1', 1, 'ZZ', NULL, 0);"
       "INSERT INTO MVS402ZUZ VALUES ('Z1', 60, 120, 0), ('Z4', 60, 120, NULL), ('Z8', 60, 120, NULL),"
@@ -106,8 +122,8 @@ TEST_F(TerminalFilesTest, StatusFourAndEightLeaveRowsOutInEveryTableAndNullKeeps
   EXPECT_EQ(run("20P"), l20("T1", "01", "1", "Z1", "0100", "0200") + l20("T1", "02", "1", "Z1", "0100", "0200"));
   EXPECT_EQ(sortedLines(run("35P")), sortedLines(l35("P1", "01", "Z1", "0") + l35("P1", "01", "ZZ", "0") +
                                                  l35("P1", "02", "Z1", "0") + l35("P1", "02", "ZZ", "0")));
-  EXPECT_EQ(run("41P"), l41("T1", "P1", "01", "Z1", "1", "0100", "0200") +
-                            l41("T1", "P1", "02", "Z1", "1", "0100", "0200"));
+  EXPECT_EQ(run("41P"),
+            l41("T1", "P1", "01", "Z1", "1", "0100", "0200") + l41("T1", "P1", "02", "Z1", "1", "0100", "0200"));
 }
 
 TEST_F(TerminalFilesTest, AuthorizationsWithTheBookingFlagReducedToOneOrZero) {
@@ -127,8 +143,9 @@ TEST_F(TerminalFilesTest, TimeZonesOfEveryPlanOfTheAreaInTheirOrder) {
       // the own plan of reader 12 does not narrow its time zones
       "INSERT INTO MVS401ZLS VALUES ('T2', 5, 'A1', NULL, NULL), ('T1', 12, 'A1', 'P9', NULL),"
       " ('T1', 4, 'A1', NULL, NULL);"
-      "INSERT INTO MVS133KAL VALUES " + day(1, -1, 1) + "," + day(1, 0, 1) + "," + day(1, 1, 2) + "," +
-      day(1, 3, 1) + "," + day(1, 7, 1) + ";"
+      "INSERT INTO MVS133KAL VALUES " +
+      day(1, -1, 1) + "," + day(1, 0, 1) + "," + day(1, 1, 2) + "," + day(1, 3, 1) + "," + day(1, 7, 1) +
+      ";"
       // no calendar day has the day type of Z4
       "INSERT INTO MVS404ZBR VALUES ('A1', 'P2', 2, 'Z3', NULL, NULL), ('A1', 'P1', 1, 'Z1', NULL, NULL),"
       " ('A1', 'P1', 1, 'Z2', NULL, NULL), ('A1', 'P1', 3, 'Z4', NULL, NULL);"
@@ -145,8 +162,8 @@ TEST_F(TerminalFilesTest, TimeZonesOfEveryPlanOfTheAreaInTheirOrder) {
   const auto p2 = [](const std::string& terminal, const std::string& reader) {
     return l41(terminal, "P2", reader, "Z3", "2", "1700", "1800");
   };
-  EXPECT_EQ(run("41P"), p1("T1", "04") + p1("T1", "12") + p2("T1", "04") + p2("T1", "12") + p1("T2", "05") +
-                            p2("T2", "05"));
+  EXPECT_EQ(run("41P"),
+            p1("T1", "04") + p1("T1", "12") + p2("T1", "04") + p2("T1", "12") + p1("T2", "05") + p2("T2", "05"));
 }
 
 TEST_F(TerminalFilesTest, EmptyDatabaseGivesEmptyFilesAndResultZero) {
@@ -165,8 +182,11 @@ TEST_F(TerminalFilesTest, EmptyDatabaseGivesEmptyFilesAndResultZero) {
 TEST_F(TerminalFilesTest, FailingCursorsEndTheWritersWithResultTwo) {
   const std::string out = path("out");
   sql("INSERT INTO MVS402ZKO VALUES ('A1', 'P1', 1, NULL); INSERT INTO MVS401ZLS VALUES ('T1', 1, 'A1', NULL, NULL);"
-      "INSERT INTO MVS133KAL VALUES " + day(1, 0, 1) + ";"
-      "INSERT INTO MVS404ZBR VALUES ('A1', 'P1', 1, 'Z1', NULL, NULL); INSERT INTO MVS402ZUZ VALUES ('Z1', 60, 120, NULL)");
+      "INSERT INTO MVS133KAL VALUES " +
+      day(1, 0, 1) +
+      ";"
+      "INSERT INTO MVS404ZBR VALUES ('A1', 'P1', 1, 'Z1', NULL, NULL); INSERT INTO MVS402ZUZ VALUES ('Z1', 60, 120, "
+      "NULL)");
   // Runs the writer on a fresh session; the session is closed before tables change again.
   const auto run = [&](Writer writer) {
     const int result = static_cast<int>(runWriterInProcess(layout, writer, out));
@@ -176,8 +196,8 @@ TEST_F(TerminalFilesTest, FailingCursorsEndTheWritersWithResultTwo) {
   };
   const std::string start = "Importdatei : " + out + " fuellen...", failed = "Import " + out + " fehlgeschlagen.";
   sql("RENAME TABLE MVS404ZBR TO ZBR_AWAY");
-  EXPECT_EQ(run(write20pFile), std::pair(2, Strings{"Importdatei: " + out + " fuellen...",
-                                                    "Fehler in Fkt. SQLFetchS20P(). RC: 1146"}));
+  EXPECT_EQ(run(write20pFile),
+            std::pair(2, Strings{"Importdatei: " + out + " fuellen...", "Fehler in Fkt. SQLFetchS20P(). RC: 1146"}));
   EXPECT_EQ(run(write35pFile), std::pair(2, Strings{start, "Fehler in Fkt. SQLOpenS35P(). RC: 1146"}));
   EXPECT_EQ(run(write41pFile), std::pair(2, Strings{start, "Fehler in Fkt. SQLOpenS41P(). RC: 1146"}));
   sql("RENAME TABLE ZBR_AWAY TO MVS404ZBR");
