@@ -6,6 +6,8 @@
 #include <iterator>
 #include <thread>
 
+#include <mysql.h>
+
 #include "common/test_env.h"
 #include "db/runtime.h"
 #include "db/session.h"
@@ -230,4 +232,19 @@ TEST_F(SessionTest, OversizedStatementIsNotSent) {
   EXPECT_EQ(dbSetSchema(session, std::string(167, 'S')), RC_STATEMENT_TOO_LONG);  // 200 characters
   EXPECT_NE(dbSetSchema(session, std::string(166, 'S')), RC_STATEMENT_TOO_LONG);  // 199: sent, rejected
   EXPECT_TRUE(layout.logMessages().empty());
+}
+
+// The waits for the server as operators are told: at most 30 s for the
+// connection, 10 minutes for each part of an answer or of a statement.
+TEST_F(SessionTest, WaitsForTheServerAreBounded) {
+  connect();
+  const struct {
+    mysql_option option;
+    unsigned seconds;
+  } cases[] = {{MYSQL_OPT_CONNECT_TIMEOUT, 30}, {MYSQL_OPT_READ_TIMEOUT, 600}, {MYSQL_OPT_WRITE_TIMEOUT, 600}};
+  for (const auto& c : cases) {
+    unsigned seconds = 0;
+    ASSERT_EQ(mysql_get_option(session.connection.get(), c.option, &seconds), 0);
+    EXPECT_EQ(seconds, c.seconds) << c.option;
+  }
 }
