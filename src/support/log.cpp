@@ -85,7 +85,7 @@ void writeRunLog(Env& env, std::string_view rawMessage) noexcept {
     }
     rotateIfLarge(file.get(), logPath, platform::nativePath(log.oldLogPath));
   } catch (...) {
-    // no memory for the line: nothing more can be done for this message
+    // a replaced clock that failed: nothing more can be done for this message
   }
 }
 
