@@ -22,6 +22,12 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${CMAKE_CURRENT_LIST_DIR}/debian/c
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The format reference, once it is generated into the source tree.
 install(FILES ${PROJECT_SOURCE_DIR}/docs/formats.md DESTINATION ${CMAKE_INSTALL_DOCDIR} OPTIONAL)
+# The demo database of scripts/demo, to try the package against on a server
+# of its own: the system schema (with its two functions), the tenant schema
+# and the rows of two tenants.
+install(FILES ${PROJECT_SOURCE_DIR}/tests/db/system_schema.sql ${PROJECT_SOURCE_DIR}/tests/db/tenant_schema.sql
+              ${PROJECT_SOURCE_DIR}/demo/demo_data.sql
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 # The manual pages and the changelog, compressed as Debian wants them. The
 # page of SSTRXV is written by hand (its usage text is the program's own);

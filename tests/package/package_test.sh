@@ -14,6 +14,11 @@
 #       paths against the places the program writes to
 #   package_test.sh lintian WORK VERSION
 #       lintian on the package: no error; the changelog names the version
+#   package_test.sh manpages WORK
+#       the tools' manual pages as man shows them keep the items of their
+#       --help: every line indented by two blanks after the usage lines (an
+#       option, a list item, an example record) begins a line of its own
+#       with its tag (the text before the next two blanks), or whole
 #   package_test.sh remove WORK
 #       in a copy of the scratch root with two timers enabled, a drop-in and
 #       a timer stamp: the maintainer scripts of removal disable the timers,
@@ -52,6 +57,10 @@ do_build() {
     local expected="./usr/bin/SSTRXV ./usr/bin/sstrxv-encipher ./usr/bin/sstrxv-imp ./usr/bin/sstrxv-check"
     expected+=" ./$UNIT_DIR/sstrxv@.service ./$UNIT_DIR/sstrxv@.timer"
     expected+=" ./usr/share/doc/sstrxv/README.md ./usr/share/doc/sstrxv/copyright ./usr/share/doc/sstrxv/changelog.gz"
+    local example
+    for example in system_schema.sql tenant_schema.sql demo_data.sql; do
+        expected+=" ./usr/share/doc/sstrxv/examples/$example"
+    done
     local program
     for program in SSTRXV sstrxv-encipher sstrxv-imp sstrxv-check; do
         expected+=" ./usr/share/man/man1/$program.1.gz"
@@ -176,11 +185,34 @@ do_units() {
     done
 }
 
+# The item lines of a --help text (after its usage lines), each cut to its
+# tag and with runs of blanks as one.
+help_items() {
+    awk 'seen && /^  [^ ]/ { sub(/^  /, ""); sub(/  .*/, ""); gsub(/ +/, " "); print } /^$/ { seen = 1 }'
+}
+
+do_manpages() {
+    local work=$1
+    local pkg=$work/root tool page item
+    command -v man >/dev/null || fail "man is not installed (scripts/packages.sh installs man-db)"
+    for tool in sstrxv-encipher sstrxv-imp sstrxv-check; do
+        page=$(LC_ALL=C MANWIDTH=100 man --nh --nj -l "$pkg/usr/share/man/man1/$tool.1.gz" 2>&1 \
+            | sed 's/^ *//; s/  */ /g') || fail "man cannot show $tool.1.gz"
+        while IFS= read -r item; do
+            awk -v item="$item" 'substr($0, 1, length(item)) == item &&
+                    (length($0) == length(item) || substr($0, length(item) + 1, 1) == " ") { found = 1 }
+                END { exit !found }' <<<"$page" \
+                || fail "$tool.1: '$item' of --help begins no line of the page:"$'\n'"$page"
+        done < <("$pkg/usr/bin/$tool" --help | help_items)
+    done
+}
+
 case "${1:-}" in
     build) do_build "$2" "$3" "$4" "$5" ;;
     run) do_run "$2" ;;
     units) do_units "$2" ;;
     lintian) do_lintian "$2" "$3" ;;
+    manpages) do_manpages "$2" ;;
     remove) do_remove "$2" ;;
-    *) fail "usage: $0 build BUILD_DIR SOURCE_DIR WORK VERSION | run WORK | units WORK | lintian WORK VERSION | remove WORK" ;;
+    *) fail "usage: $0 build BUILD_DIR SOURCE_DIR WORK VERSION | run WORK | units WORK | lintian WORK VERSION | manpages WORK | remove WORK" ;;
 esac
