@@ -13,7 +13,8 @@
 #       systemd-analyze verify on the installed units, and the unit's writable
 #       paths against the places the program writes to
 #   package_test.sh lintian WORK VERSION
-#       lintian on the package: no error; the changelog names the version
+#       lintian on the package: no error, no warning, no hardening tag; the
+#       changelog names the version
 #   package_test.sh manpages WORK
 #       the tools' manual pages as man shows them keep the items of their
 #       --help: every line indented by two blanks after the usage lines (an
@@ -79,11 +80,13 @@ do_lintian() {
     local work=$1 version=$2
     command -v lintian >/dev/null || fail "lintian is not installed (scripts/packages.sh installs it)"
     local deb=("$work"/out/sstrxv_"$version"_*.deb) out code
-    # Its exit status is not 0 after an error tag, and when it could not check.
-    out=$(lintian --fail-on error --tag-display-limit 0 "${deb[0]}" 2>&1)
+    # Its exit status is not 0 after an error or warning tag, and when it
+    # could not check. The hardening tags are only shown as information.
+    out=$(lintian --fail-on error,warning --display-info --tag-display-limit 0 "${deb[0]}" 2>&1)
     code=$?
     echo "$out"
-    [ $code -eq 0 ] && ! grep -q '^E: ' <<<"$out" || fail "lintian reports errors (exit status $code)"
+    [ $code -eq 0 ] && ! grep -q '^[EW]: ' <<<"$out" || fail "lintian reports errors or warnings (exit status $code)"
+    ! grep -q ' hardening-' <<<"$out" || fail "the programs lack hardening flags (dpkg-buildflags)"
     local first
     first=$(zcat "$work/root/usr/share/doc/sstrxv/changelog.gz" | head -n 1)
     [[ $first == "sstrxv ($version) "* ]] || fail "the changelog's latest entry is not $version: $first"
