@@ -22,6 +22,7 @@ set -uo pipefail
 
 UNIT_DIR=usr/lib/systemd/system
 PROGRAM=/usr/bin/SSTRXV
+METRICS=/usr/libexec/sstrxv/sstrxv-metrics
 
 fail() {
     echo "FAIL: $*" >&2
@@ -50,7 +51,7 @@ do_build() {
     dpkg-deb -f "$deb" Depends | grep -q 'libmariadb3' \
         || fail "dependencies lack the MariaDB client library: $(dpkg-deb -f "$deb" Depends)"
     local expected="./usr/bin/SSTRXV ./usr/bin/sstrxv-encipher ./usr/bin/sstrxv-imp ./usr/bin/sstrxv-check"
-    expected+=" ./$UNIT_DIR/sstrxv@.service ./$UNIT_DIR/sstrxv@.timer"
+    expected+=" ./$UNIT_DIR/sstrxv@.service ./$UNIT_DIR/sstrxv@.timer .$METRICS"
     expected+=" ./usr/share/doc/sstrxv/README.md ./usr/share/doc/sstrxv/copyright ./usr/share/doc/sstrxv/changelog.gz"
     local program
     for program in SSTRXV sstrxv-encipher sstrxv-imp sstrxv-check; do
@@ -155,7 +156,8 @@ do_units() {
     mkdir -p "$units"
     # verify needs the program named in ExecStart: copies that name the unpacked one.
     for f in sstrxv@.service sstrxv@.timer; do
-        sed "s|^ExecStart=$PROGRAM |ExecStart=$pkg$PROGRAM |" "$pkg/$UNIT_DIR/$f" >"$units/$f" || fail "no $f"
+        sed -e "s|^ExecStart=$PROGRAM |ExecStart=$pkg$PROGRAM |" -e "s|=-$METRICS |=-$pkg$METRICS |" \
+            "$pkg/$UNIT_DIR/$f" >"$units/$f" || fail "no $f"
     done
 
     # Unknown keys and bad values are only warnings: any line about the units fails.
