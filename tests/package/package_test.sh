@@ -8,7 +8,8 @@
 #       lays out a product tree in WORK/site, writes its settings file with the
 #       installed sstrxv-encipher, and runs the installed SSTRXV with the
 #       arguments of the installed service unit (instance MND) against the
-#       test server (MYSQL_UNIX_PORT); checks the exit code and the file's bytes
+#       test server (MYSQL_UNIX_PORT); checks the exit code and the file's bytes,
+#       then the unit's metrics helper as it runs after that run
 #   package_test.sh units WORK
 #       systemd-analyze verify on the installed units, and the unit's writable
 #       paths against the places the program writes to
@@ -147,6 +148,17 @@ do_run() {
     cmp "$work/expected.imp" "$site/transfer/Pollarix/MND.imp" || fail "the file differs from $work/expected.imp"
     grep -q "Die Schnittstellendatei vom Dateityp 'MND' wurde erstellt!" "$site/Melvarion_php/log/sstrxv.log" \
         || fail "the run log has no success line"
+
+    # The unit's metrics helper after the run, as systemd starts it there, into a scratch directory.
+    local post
+    read -r -a post <<<"$(unit_value "$pkg/$UNIT_DIR/sstrxv@.service" ExecStopPost | sed 's/%i/MND/g')"
+    post[0]=$pkg${post[0]#-}
+    post[${#post[@]} - 1]=$work/metrics
+    rm -rf "$work/metrics" && mkdir -p "$work/metrics"
+    (cd "$site/bin/run" && EXIT_CODE=exited EXIT_STATUS=0 SERVICE_RESULT=success "${post[@]}") \
+        || fail "the metrics helper failed"
+    grep -qx 'sstrxv_file_lines{unit="sstrxv@MND.service"} 1' "$work/metrics/sstrxv_MND.prom" \
+        || fail "the metrics file does not count the file's line:"$'\n'"$(cat "$work/metrics/sstrxv_MND.prom")"
 }
 
 do_units() {

@@ -239,7 +239,7 @@ TEST_F(NagiosCheckTest, TheExitCodeIsTheWorstStateOfTheFiles) {
       {{"-w26h", "-c50h"}, {"IDN", "20P"}, kNagiosCritical},
       {{"-w", "26h", "-c", "50h"}, {"IDN", "FTG"}, kNagiosCritical},
       {{"-w", "26h", "-c", "50h"}, {"IDN", "MST"}, kNagiosCritical},
-      {{"-w", "26h", "-c", "@0:10m"}, {"IDN", "KST"}, kNagiosCritical},
+      {{"-w", "26h", "-c", "@0:10m"}, {"KST"}, kNagiosCritical},
       {{"-w", "26h"}, {"IDN"}, kNagiosUnknown},
       {{"-w", "26h", "-c", "50x"}, {"IDN"}, kNagiosUnknown},
       {{"-w", "2d:1d", "-c", "50h"}, {"IDN"}, kNagiosUnknown},
