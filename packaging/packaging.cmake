@@ -18,6 +18,8 @@ set(SSTRXV_PACKAGE_MAINTAINER "SSTRXV developers <sstrxv@example.org>" CACHE STR
   "Maintainer field of the Debian package")
 
 install(TARGETS SSTRXV sstrxv-encipher sstrxv-imp sstrxv-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The units' metrics helper, run by the service, not by people.
+install(TARGETS sstrxv-metrics RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/sstrxv)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${CMAKE_CURRENT_LIST_DIR}/debian/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The format reference, once it is generated into the source tree.
@@ -71,6 +73,7 @@ install(CODE "
   set(SSTRXV_UNIT_STAGING \"${PROJECT_BINARY_DIR}/packaging/units\")
   set(SSTRXV_UNIT_DIR \"${SSTRXV_SYSTEMD_UNIT_DIR}\")
   set(SSTRXV_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
+  set(SSTRXV_LIBEXECDIR \"${CMAKE_INSTALL_LIBEXECDIR}\")
   set(SSTRXV_DOCDIR \"${CMAKE_INSTALL_DOCDIR}\")
   set(SSTRXV_PRODUCT_ROOT \"${SSTRXV_PRODUCT_ROOT}\")")
 install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/install_units.cmake)

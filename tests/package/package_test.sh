@@ -8,7 +8,8 @@
 #       lays out a product tree in WORK/site, writes its settings file with the
 #       installed sstrxv-encipher, and runs the installed SSTRXV with the
 #       arguments of the installed service unit (instance MND) against the
-#       test server (MYSQL_UNIX_PORT); checks the exit code and the file's bytes
+#       test server (MYSQL_UNIX_PORT); checks the exit code and the file's bytes,
+#       then the unit's metrics helper as it runs after that run
 #   package_test.sh units WORK
 #       systemd-analyze verify on the installed units, and the unit's writable
 #       paths against the places the program writes to
@@ -29,6 +30,7 @@ set -uo pipefail
 
 UNIT_DIR=usr/lib/systemd/system
 PROGRAM=/usr/bin/SSTRXV
+METRICS=/usr/libexec/sstrxv/sstrxv-metrics
 
 fail() {
     echo "FAIL: $*" >&2
@@ -57,7 +59,7 @@ do_build() {
     dpkg-deb -f "$deb" Depends | grep -q 'libmariadb3' \
         || fail "dependencies lack the MariaDB client library: $(dpkg-deb -f "$deb" Depends)"
     local expected="./usr/bin/SSTRXV ./usr/bin/sstrxv-encipher ./usr/bin/sstrxv-imp ./usr/bin/sstrxv-check"
-    expected+=" ./$UNIT_DIR/sstrxv@.service ./$UNIT_DIR/sstrxv@.timer"
+    expected+=" ./$UNIT_DIR/sstrxv@.service ./$UNIT_DIR/sstrxv@.timer .$METRICS"
     expected+=" ./usr/share/doc/sstrxv/README.md ./usr/share/doc/sstrxv/copyright ./usr/share/doc/sstrxv/changelog.gz"
     local example
     for example in system_schema.sql tenant_schema.sql demo_data.sql; do
@@ -159,6 +161,17 @@ do_run() {
     cmp "$work/expected.imp" "$site/transfer/Pollarix/MND.imp" || fail "the file differs from $work/expected.imp"
     grep -q "Die Schnittstellendatei vom Dateityp 'MND' wurde erstellt!" "$site/Melvarion_php/log/sstrxv.log" \
         || fail "the run log has no success line"
+
+    # The unit's metrics helper after the run, as systemd starts it there, into a scratch directory.
+    local post
+    read -r -a post <<<"$(unit_value "$pkg/$UNIT_DIR/sstrxv@.service" ExecStopPost | sed 's/%i/MND/g')"
+    post[0]=$pkg${post[0]#-}
+    post[${#post[@]} - 1]=$work/metrics
+    rm -rf "$work/metrics" && mkdir -p "$work/metrics"
+    (cd "$site/bin/run" && EXIT_CODE=exited EXIT_STATUS=0 SERVICE_RESULT=success "${post[@]}") \
+        || fail "the metrics helper failed"
+    grep -qx 'sstrxv_file_lines{unit="sstrxv@MND.service"} 1' "$work/metrics/sstrxv_MND.prom" \
+        || fail "the metrics file does not count the file's line:"$'\n'"$(cat "$work/metrics/sstrxv_MND.prom")"
 }
 
 do_units() {
@@ -168,7 +181,8 @@ do_units() {
     mkdir -p "$units"
     # verify needs the program named in ExecStart: copies that name the unpacked one.
     for f in sstrxv@.service sstrxv@.timer; do
-        sed "s|^ExecStart=$PROGRAM |ExecStart=$pkg$PROGRAM |" "$pkg/$UNIT_DIR/$f" >"$units/$f" || fail "no $f"
+        sed -e "s|^ExecStart=$PROGRAM |ExecStart=$pkg$PROGRAM |" -e "s|=-$METRICS |=-$pkg$METRICS |" \
+            "$pkg/$UNIT_DIR/$f" >"$units/$f" || fail "no $f"
     done
 
     # Unknown keys and bad values are only warnings: any line about the units fails.
