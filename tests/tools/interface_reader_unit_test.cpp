@@ -248,35 +248,6 @@ TEST(InterfaceReaderTest, WhereComparesInTheOperatorsEncoding) {
   }
 }
 
-// To a terminal nothing of a value, a name or a message can be a control
-// byte; elsewhere the bytes stay.
-TEST(InterfaceReaderTest, ATerminalGetsNoControlBytes) {
-  struct Case {
-    std::string text;
-    Encoding from;
-    Display display;
-    std::string shown;
-  };
-  const std::vector<Case> cases = {
-      {"a\x1B[2J\x9B\x7F\xE4", Encoding::kAsStored, {Encoding::kAsStored, true}, "a\\x1B[2J\\x9B\\x7F\xE4"},
-      {"a\x1B\x9B\x81\xE4", Encoding::kAsStored, {Encoding::kUtf8, true}, "a\\x1B\xE2\x80\xBA\\x81\xC3\xA4"},
-      {"a\x1B\x9B\xE4", Encoding::kAsStored, {Encoding::kAsStored, false}, "a\x1B\x9B\xE4"},
-      {"\xC3\xA4\xC2\x9B\x1B\xFF\xC4\x8A",
-       Encoding::kUtf8,
-       {Encoding::kUtf8, true},
-       "\xC3\xA4\\xC2\\x9B\\x1B\\xFF\xC4\x8A"},
-      {"\xC2\x9B\x1B", Encoding::kUtf8, {Encoding::kUtf8, false}, "\xC2\x9B\x1B"},
-  };
-  for (const Case& c : cases) {
-    std::string out;
-    appendForDisplay(out, c.text, c.from, c.display);
-    EXPECT_EQ(out, c.shown) << c.text;
-  }
-  std::string cell;
-  appendCsvCell(cell, "\x1B\x9B,", {}, {Encoding::kAsStored, true});
-  EXPECT_EQ(cell, "\"\\x1B\\x9B,\"");
-}
-
 TEST(InterfaceReaderTest, CsvHasTheFieldNamesAndQuotesWhatWouldSplitACell) {
   const std::string bytes = fcdLine("1", "a,b \"c\"") + fcdLine("2", "\x80\xE4\x81");
   const Selected rows = select(false, "FCD", bytes, {});
