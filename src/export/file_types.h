@@ -22,7 +22,8 @@ struct FileTypeEntry {
   FileFamily family;
   Writer writer;
   const FileLayout* layout;
-  std::string_view usageLine;  // in the usage text after the indent: "20p  f. Datei MGSST20P"
+  std::span<const std::string_view> keyFields;  // the fields that identify a record: "badge number"
+  std::string_view usageLine;                   // in the usage text after the indent: "20p  f. Datei MGSST20P"
 };
 
 // Every file type, in the order of dispatch and of the usage text.

@@ -18,18 +18,24 @@ inline void expectReadsBack(std::string_view type, const std::string& content, s
                             std::size_t matching) {
   const FileLayout* layout = findLayout(type);
   ASSERT_NE(layout, nullptr) << type;
-  std::string report;
-  EXPECT_EQ(appendCheckReport(report, *layout, content).faulty, 0u) << report;
-  for (const FileLine& line : splitLines(content)) {
+  const InputFile file(content);
+  Output report;
+  LineReader checked(file);
+  EXPECT_EQ(writeCheckReport(report, *layout, checked).faulty, 0u) << report.text();
+  LineReader lines(file);
+  FileLine line;
+  while (lines.next(line)) {
     std::string joined;
     for (const FieldValue& field : splitFields(*layout, line.text)) joined += field.value;
     EXPECT_EQ(joined + "x", line.text) << type << " line " << line.number;
   }
-  FieldMatch match;
-  ASSERT_TRUE(parseFieldMatch(*layout, where, match)) << where;
-  std::string shown, csv;
-  EXPECT_EQ(appendShowBlocks(shown, *layout, content, {match}, Encoding::kAsStored), matching) << shown;
-  EXPECT_EQ(appendCsvRows(csv, *layout, content, {match}, Encoding::kAsStored), matching) << csv;
+  SelectOptions options;
+  options.matches.emplace_back();
+  ASSERT_EQ(parseFieldMatch(*layout, where, Encoding::kAsStored, options.matches[0]), MatchParse::kOk) << where;
+  Output shown, csv;
+  LineReader showLines(file), csvLines(file);
+  EXPECT_EQ(writeShowBlocks(shown, *layout, showLines, options).written, matching) << shown.text();
+  EXPECT_EQ(writeCsvRows(csv, *layout, csvLines, options).written, matching) << csv.text();
 }
 
 }  // namespace sstrxv::test

@@ -12,7 +12,7 @@ namespace {
 constexpr LineFormat<5> kAswBklFormat = {
     field(50, "badge number", "BKLASW"),  field(5, "authorization class", "BKLBKL"),
     field(5, "licence number", "BKLLIZ"), field(5, "tenant number", "BKLMND"),
-    field(1, 6, "BKLSTM", "BKLSTM"),
+    field(1, 6, "class mark", "BKLSTM"),
 };
 constexpr unsigned kClassColumn = 1;
 

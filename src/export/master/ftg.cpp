@@ -21,7 +21,7 @@ constexpr LineFormat<8> kFtgFormat = {
     field(20, "holiday text",
           "DI2TXT of the day type (KA2TTP) in the terminal's language (TRMSPR, 0 when NULL); "
           "TT2TXT when the dictionary has no text"),
-    field(1, "TT2KRT", "TT2KRT"),
+    field(1, "day-type short text", "TT2KRT"),
     field(3, "calendar number", "KA2NUM"),
 };
 

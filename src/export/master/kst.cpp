@@ -14,7 +14,7 @@ constexpr LineFormat<7> kKstFormat = {
     field(30, "cost-centre number", "KstNum without trailing blanks and tabs"),
     field(5, "tenant number", "tenant number of the tenant"),
     field(5, "licence number", "licence number of the tenant"),
-    field(7, "KstApz", "KstApz without trailing blanks and tabs"),
+    field(7, "workplace", "KstApz without trailing blanks and tabs"),
     field(7, "reserved", "always blank"),
     field(30, "cost-centre text", "KstTxt without trailing blanks and tabs"),
     field(50, "changed by", "KstErf without trailing blanks and tabs"),

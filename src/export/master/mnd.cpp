@@ -8,7 +8,7 @@ namespace {
 constexpr LineFormat<6> kMndFormat = {
     field(5, "licence number", "MNDLIZ"),
     field(5, "tenant number", "MNDNUM"),
-    field(50, "name", "MNDNA1"),
+    field(50, "tenant name", "MNDNA1"),
     field(5, "status", "MNDSTA"),
     field(14, "change date", "MNDDAT as YYYYMMDDhhmmss"),
     field(50, "changed by", "MNDERF"),

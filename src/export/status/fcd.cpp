@@ -9,11 +9,11 @@ namespace {
 constexpr LineFormat<7> kFcdFormat = {
     field(5, "licence number", "licence number of the tenant"),
     field(5, "tenant number", "tenant number of the tenant"),
-    field(3, "FcdNum", "FcdNum"),
-    field(2, "FcdKrt", "FcdKrt"),
-    field(50, "FcdTxt", "FcdTxt"),
-    field(5, "FcdTyp", "FcdTyp"),
-    field(5, "FcdFcd", "FcdFcd; -9 when empty or NULL"),
+    field(3, "function-code number", "FcdNum"),
+    field(2, "function-code short text", "FcdKrt"),
+    field(50, "function-code text", "FcdTxt"),
+    field(5, "function-code type", "FcdTyp"),
+    field(5, "linked function code", "FcdFcd; -9 when empty or NULL"),
 };
 
 // FcdNum, FcdKrt, FcdTxt, FcdTyp, FcdFcd

@@ -13,12 +13,12 @@ namespace {
 constexpr LineFormat<9> kMdtFormat = {
     field(5, "licence number", "licence number of the tenant"),
     field(5, "tenant number", "tenant number of the tenant"),
-    field(13, "AswNum", "AswNum"),
-    field(10, "BakDtm", "BvkVon, the calendar date, as dd.mm.yyyy"),
-    field(33, "FcdTxt", "FcdTxt of the period's function code"),
+    field(13, "badge number", "AswNum"),
+    field(10, "date", "BvkVon, the calendar date, as dd.mm.yyyy"),
+    field(33, "function-code text", "FcdTxt of the period's function code"),
     field(33, "status description", "one blank"),
-    field(1, "BvfGen", "BvfGen mapped: 2, 3 as stored; 5 -> 2; 7, 9, 10 -> 3; any other (NULL too) -> 0"),
-    field(1, "FcdKrt", "FcdKrt of the period's function code"),
+    field(1, "status", "BvfGen mapped: 2, 3 as stored; 5 -> 2; 7, 9, 10 -> 3; any other (NULL too) -> 0"),
+    field(1, "function-code short text", "FcdKrt of the period's function code"),
     field(3, "reserved", "always blank"),
 };
 

@@ -9,15 +9,15 @@ namespace sstrxv {
 namespace {
 
 constexpr LineFormat<9> k35pFormat = {
-    field(255, "Terminalname", "ZLSTRM"),
-    field(3, "Firma", "always 001"),
-    field(5, "Berechtigungsklasse", "ZBRZBK"),
-    field(2, "Leser", "ZLSLES as two digits, leading zero"),
-    field(2, "Woche_Leser", "ZLSLES as two digits, leading zero"),
-    field(3, "Wochenplan", "ZBRZBK"),
-    field(5, "Kontrollbereich", "ZLSZKO"),
-    field(5, "Zeitzone", "ZBRZZZ"),
-    field(1, "Zeitbuchung_erlaubt", "ZBRZTB: 1 when it reads as the integer 1, else 0 (NULL too)"),
+    field(255, "terminal name", "ZLSTRM"),
+    field(3, "company", "always 001"),
+    field(5, "authorization class", "ZBRZBK"),
+    field(2, "reader", "ZLSLES as two digits, leading zero"),
+    field(2, "week number", "ZLSLES as two digits, leading zero"),
+    field(3, "time plan", "ZBRZBK"),
+    field(5, "control area", "ZLSZKO"),
+    field(5, "time zone", "ZBRZZZ"),
+    field(1, "time booking allowed", "ZBRZTB: 1 when it reads as the integer 1, else 0 (NULL too)"),
 };
 constexpr int kBookingAllowed = 8;
 

@@ -15,12 +15,12 @@ namespace sstrxv {
 namespace {
 
 constexpr LineFormat<6> k20pFormat = {
-    field(255, "Terminal", "ZLSTRM"),
-    field(2, "Leser", "ZLSLES as two digits, leading zero"),
-    field(1, "TagNr", "BAKWTG, the weekday number"),
-    field(5, "Zeitzone", "ZBRZZZ; blank in the one line of a weekday without zones"),
-    field(4, "Offen_Von", "ZUZVON of the zone's window as HHMM; blank in that line"),
-    field(4, "Offen_Bis", "ZUZBIS of the zone's window as HHMM; blank in that line"),
+    field(255, "terminal name", "ZLSTRM"),
+    field(2, "reader", "ZLSLES as two digits, leading zero"),
+    field(1, "weekday", "BAKWTG, the weekday number"),
+    field(5, "time zone", "ZBRZZZ; blank in the one line of a weekday without zones"),
+    field(4, "window from", "ZUZVON of the zone's window as HHMM; blank in that line"),
+    field(4, "window until", "ZUZBIS of the zone's window as HHMM; blank in that line"),
 };
 enum Field20p : int { kTerminal, kReader, kWeekday, kZone, kOpenFrom, kOpenTo };
 

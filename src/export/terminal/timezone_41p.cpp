@@ -10,14 +10,10 @@ namespace sstrxv {
 namespace {
 
 constexpr LineFormat<8> k41pFormat = {
-    field(255, "Terminalname", "ZLSTRM"),
-    field(3, "Firma", "always 001"),
-    field(3, "Zeitplan", "ZBRZBK"),
-    field(2, "Wochennummer", "ZLSLES as two digits, leading zero"),
-    field(5, "Zeitzone", "ZBRZZZ"),
-    field(1, "Tagnr", "BAKWTG, the weekday number"),
-    field(4, "Uhrzeit_Von", "ZUZVON as HHMM"),
-    field(4, "Uhrzeit_Bis", "ZUZBIS as HHMM"),
+    field(255, "terminal name", "ZLSTRM"),     field(3, "company", "always 001"),
+    field(3, "time plan", "ZBRZBK"),           field(2, "week number", "ZLSLES as two digits, leading zero"),
+    field(5, "time zone", "ZBRZZZ"),           field(1, "weekday", "BAKWTG, the weekday number"),
+    field(4, "window from", "ZUZVON as HHMM"), field(4, "window until", "ZUZBIS as HHMM"),
 };
 
 class S41PQuery : public RecordQuery<8> {

@@ -117,7 +117,7 @@ TEST_F(SaldoTest, SlotsAndPremiumTextsUnderACommaLocale) {
           {slot("Zeit+Urlaub", "12,40 "), "", "", slot("", "30,00 "), "", "", "", "", "", "ZG  12,5%  ZK     7%"}) +
           sldLine("B2", "M2", "", {},
                   {slot("Zeit+Urlaub", "0,00 "), "", "", slot("", "0,00 "), "", "", "", "", "", slot("", "0,00 ")}));
-  expectReadsBack("SLD", readFile(path), "Mnd=M2", 1);
+  expectReadsBack("SLD", readFile(path), "tenant number=M2", 1);
 }
 
 // A read error on a later badge: the file fails, earlier lines stay.

@@ -47,7 +47,7 @@ TEST_F(BklTest, AssignmentsValidNowOnceEachOrderedByBadgeAndClassAcrossTenants) 
                                 bklLine("B200", "10", "M1", "1") + bklLine("B200", "20", "M2", "1") +
                                 bklLine("C300", "10", "M1", "ABCDEF") + bklLine("C300", "20", "M1", "ABCDEF") +
                                 bklLine("D'400", "10", "M1", "\xE4"));
-  expectReadsBack("BKL", readFile(path), "BKLSTM=ABCDEF", 2);
+  expectReadsBack("BKL", readFile(path), "class mark=ABCDEF", 2);
   EXPECT_EQ(layout.logMessages(),
             (std::vector<std::string>{"Importdatei : " + path + " fuellen...", "Import " + path + " fertig.",
                                       "Die Schnittstellendatei vom Dateityp 'BKL' wurde erstellt!"}));

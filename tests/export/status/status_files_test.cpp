@@ -138,7 +138,7 @@ TEST_F(StatusFilesTest, StatusAndDetailFilesMapEveryStatusAndLeaveOutWhatTheStat
   for (const int code : {2, 3, 4}) addPeriod("OUT", 5, from, to, code);
 
   EXPECT_EQ(run("MST"), mst);
-  expectReadsBack("MST", mst, "AswNum=B900", 1);
+  expectReadsBack("MST", mst, "badge number=B900", 1);
   EXPECT_EQ(run("MDT"), mdt);
 }
 

@@ -83,7 +83,7 @@ TEST_F(TerminalFilesTest, TimePlanOfTheReaderOrItsAreaForEachWeekdayOfTheSevenDa
   expected += l20("T1", "07", "2") + l20("T1", "12", "1") + l20("T1", "12", "2", "Z2", "1700", "1800") +
               l20("T1", "12", "3") + l20("T1", "12", "7");
   EXPECT_EQ(sortedLines(content), sortedLines(expected));
-  expectReadsBack("20P", content, "zeitzone=Z1", 4);
+  expectReadsBack("20P", content, "time zone=Z1", 4);
   Strings days;  // reader and weekday of every line, in file order
   for (std::size_t at = 255; at < content.size(); at += 274) days.push_back(content.substr(at, 3));
   EXPECT_EQ(days, (Strings{"071", "071", "072", "077", "077", "121", "122", "123", "127"}));
