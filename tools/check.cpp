@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "support/descriptors.h"
 #include "tools/site_check.h"
 
 namespace {
@@ -43,6 +44,7 @@ bool writeOut(std::string_view text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  sstrxv::openClosedStandardDescriptors();
   const std::string_view first = argc > 1 ? argv[1] : "";
   if (argc == 2 && first == "--help") return writeOut(kHelp) ? 0 : kExitUsage;
   if (argc == 2 && first == "--version") return writeOut("sstrxv-check " SSTRXV_VERSION "\n") ? 0 : kExitUsage;

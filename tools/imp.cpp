@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "export/record.h"
+#include "support/descriptors.h"
 #include "support/platform.h"
 #include "tools/interface_reader.h"
 
@@ -124,6 +125,7 @@ int run(const std::vector<std::string_view>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  sstrxv::openClosedStandardDescriptors();
   try {
     return run(std::vector<std::string_view>(argv + 1, argv + argc));
   } catch (...) {

@@ -49,14 +49,29 @@ RC dbOpenSession(DbSession& session, std::string_view user, std::string_view pas
   mysql_options(connection.get(), MYSQL_OPT_CONNECT_TIMEOUT, &options.connectTimeoutSeconds);
   mysql_options(connection.get(), MYSQL_OPT_READ_TIMEOUT, &options.readTimeoutSeconds);
   mysql_options(connection.get(), MYSQL_OPT_WRITE_TIMEOUT, &options.writeTimeoutSeconds);
+  // Without these two, no connection is tried: a client that would send
+  // the password in clear, or wait without the deadlines, must not log in.
+  if (mysql_optionsv(connection.get(), MARIADB_OPT_RESTRICTED_AUTH, kAcceptedLoginMethods) != 0 ||
+      mysql_options(connection.get(), MYSQL_OPT_NONBLOCK, nullptr) != 0) {
+    return CR_UNKNOWN_ERROR;
+  }
   const std::string hostText(host);
   const std::string userText(user);
   const std::string passwordText(password);
   const std::string databaseText(database);
-  if (mysql_real_connect(connection.get(), hostText.empty() ? nullptr : hostText.c_str(), userText.c_str(),
-                         passwordText.c_str(), databaseText.c_str(), options.port, nullptr, 0) == nullptr) {
-    return static_cast<RC>(mysql_errno(connection.get()));
-  }
+  MYSQL* handle = connection.get();
+  MYSQL* connected = nullptr;
+  const std::uint64_t deadline = session.env.steadyMilliseconds() + options.connectDeadlineMs;
+  const bool inTime = dbRunUntil(
+      session, handle, deadline,
+      [&] {
+        return mysql_real_connect_start(&connected, handle, hostText.empty() ? nullptr : hostText.c_str(),
+                                        userText.c_str(), passwordText.c_str(), databaseText.c_str(), options.port,
+                                        nullptr, 0);
+      },
+      [&](int ready) { return mysql_real_connect_cont(&connected, handle, ready); });
+  if (!inTime) return CR_SERVER_LOST;
+  if (connected == nullptr) return static_cast<RC>(mysql_errno(handle));
   session.connection = std::move(connection);
   Cursor cursor;
   // a failure leaves the server's default commit mode
