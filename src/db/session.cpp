@@ -10,6 +10,12 @@
 #include "support/settings.h"
 
 namespace sstrxv {
+namespace {
+
+// A key file that is always there and always empty.
+constexpr const char* kNoServerKey = "/dev/null";
+
+}  // namespace
 
 void ConnectionClose::operator()(st_mysql* connection) const noexcept { mysql_close(connection); }
 
@@ -49,9 +55,14 @@ RC dbOpenSession(DbSession& session, std::string_view user, std::string_view pas
   mysql_options(connection.get(), MYSQL_OPT_CONNECT_TIMEOUT, &options.connectTimeoutSeconds);
   mysql_options(connection.get(), MYSQL_OPT_READ_TIMEOUT, &options.readTimeoutSeconds);
   mysql_options(connection.get(), MYSQL_OPT_WRITE_TIMEOUT, &options.writeTimeoutSeconds);
-  // Without these two, no connection is tried: a client that would send
+  // caching_sha2_password logs in with a hash when the server has the
+  // account cached. Otherwise it would encrypt the password with a public
+  // key that the peer itself sends, which any peer can decrypt: given an
+  // empty key instead, that login fails like a refused one.
+  // Without these, no connection is tried: a client that would send
   // the password in clear, or wait without the deadlines, must not log in.
   if (mysql_optionsv(connection.get(), MARIADB_OPT_RESTRICTED_AUTH, kAcceptedLoginMethods) != 0 ||
+      mysql_options(connection.get(), MYSQL_SERVER_PUBLIC_KEY, kNoServerKey) != 0 ||
       mysql_options(connection.get(), MYSQL_OPT_NONBLOCK, nullptr) != 0) {
     return CR_UNKNOWN_ERROR;
   }
