@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
+#include <limits>
 
 #include "db/session.h"
 #include "support/env.h"
@@ -42,27 +43,21 @@ int dbWaitForServer(DbSession& session, st_mysql* connection, int status, std::u
   if ((status & MYSQL_WAIT_READ) != 0) events |= POLLIN;
   if ((status & MYSQL_WAIT_WRITE) != 0) events |= POLLOUT;
   if ((status & MYSQL_WAIT_EXCEPT) != 0) events |= POLLPRI;
+  // The library's own timeout (the connect, read and write timeouts) ends
+  // the call with its own error when it comes before the deadline.
+  const std::uint64_t started = session.env.steadyMilliseconds();
+  const std::uint64_t libraryEnd = (status & MYSQL_WAIT_TIMEOUT) != 0 ? started + mysql_get_timeout_value_ms(connection)
+                                                                      : std::numeric_limits<std::uint64_t>::max();
   while (socket >= 0) {
     const std::uint64_t now = session.env.steadyMilliseconds();
     if (now >= deadlineMs) break;
-    std::uint64_t waitMs = deadlineMs - now;
-    // The library's own timeout (the connect, read and write timeouts)
-    // ends the call with its own error when it comes first.
-    const bool libraryTimeout = (status & MYSQL_WAIT_TIMEOUT) != 0;
-    const std::uint64_t libraryMs = libraryTimeout ? mysql_get_timeout_value_ms(connection) : 0;
-    if (libraryTimeout && libraryMs <= waitMs) waitMs = libraryMs;
+    if (now >= libraryEnd) return MYSQL_WAIT_TIMEOUT;
+    // Waits of at most a minute each, so the clock is read again.
+    const std::uint64_t waitMs = std::min<std::uint64_t>(std::min(deadlineMs, libraryEnd) - now, 60000);
     pollfd descriptor{socket, events, 0};
-    const int ready = ::poll(&descriptor, 1, static_cast<int>(std::min<std::uint64_t>(waitMs, 60000)));
-    if (ready < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    if (ready == 0) {
-      if (libraryTimeout && libraryMs <= waitMs && session.env.steadyMilliseconds() < deadlineMs) {
-        return MYSQL_WAIT_TIMEOUT;
-      }
-      continue;
-    }
+    const int ready = ::poll(&descriptor, 1, static_cast<int>(waitMs));
+    if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
+    if (ready < 0) break;
     int flags = 0;
     if ((descriptor.revents & (POLLIN | POLLHUP | POLLERR)) != 0) flags |= MYSQL_WAIT_READ;
     if ((descriptor.revents & (POLLOUT | POLLHUP | POLLERR)) != 0) flags |= MYSQL_WAIT_WRITE;
