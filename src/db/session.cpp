@@ -55,12 +55,12 @@ RC dbOpenSession(DbSession& session, std::string_view user, std::string_view pas
   mysql_options(connection.get(), MYSQL_OPT_CONNECT_TIMEOUT, &options.connectTimeoutSeconds);
   mysql_options(connection.get(), MYSQL_OPT_READ_TIMEOUT, &options.readTimeoutSeconds);
   mysql_options(connection.get(), MYSQL_OPT_WRITE_TIMEOUT, &options.writeTimeoutSeconds);
-  // caching_sha2_password logs in with a hash when the server has the
-  // account cached. Otherwise it would encrypt the password with a public
-  // key that the peer itself sends, which any peer can decrypt: given an
-  // empty key instead, that login fails like a refused one.
-  // Without these, no connection is tried: a client that would send
-  // the password in clear, or wait without the deadlines, must not log in.
+  // Only the login methods that never show the password. caching_sha2_password
+  // logs in with a hash when the server has the account cached; its full
+  // login would encrypt the password with a public key that the peer itself
+  // sends, so that peer could decrypt it: given an empty key instead, that
+  // login fails. Without these options, and the non-blocking calls that the
+  // deadlines rest on, no connection is tried.
   if (mysql_optionsv(connection.get(), MARIADB_OPT_RESTRICTED_AUTH, kAcceptedLoginMethods) != 0 ||
       mysql_options(connection.get(), MYSQL_SERVER_PUBLIC_KEY, kNoServerKey) != 0 ||
       mysql_options(connection.get(), MYSQL_OPT_NONBLOCK, nullptr) != 0) {

@@ -30,12 +30,14 @@ using Connection = std::unique_ptr<st_mysql, ConnectionClose>;
 // or statement fails with CR_SERVER_LOST (2013). Tests shorten the waits
 // and name the port.
 struct ConnectionOptions {
-  unsigned connectTimeoutSeconds = 30;             // the connection and the server's greeting
-  unsigned readTimeoutSeconds = 600;               // each wait for a part of an answer
-  unsigned writeTimeoutSeconds = 600;              // each wait to send a part of a statement
-  unsigned port = 0;                               // 0: the client library's default port
-  std::uint64_t connectDeadlineMs = 30 * 1000;     // a whole connection attempt
-  std::uint64_t statementDeadlineMs = 600 * 1000;  // a whole statement
+  unsigned connectTimeoutSeconds = 30;  // the connection and the server's greeting
+  unsigned readTimeoutSeconds = 600;    // each wait for a part of an answer
+  unsigned writeTimeoutSeconds = 600;   // each wait to send a part of a statement
+  unsigned port = 0;                    // 0: the client library's default port
+
+  // The deadlines of a whole connection attempt and of a whole statement.
+  std::uint64_t connectDeadlineMs = 30 * 1000;
+  std::uint64_t statementDeadlineMs = 600 * 1000;
 };
 
 // The only login methods the connection accepts: neither ever shows the
