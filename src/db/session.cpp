@@ -17,7 +17,11 @@ constexpr const char* kNoServerKey = "/dev/null";
 
 }  // namespace
 
-void ConnectionClose::operator()(st_mysql* connection) const noexcept { mysql_close(connection); }
+void ConnectionClose::operator()(st_mysql* connection) const noexcept {
+  // The client library does not free the key file's name when it closes.
+  mysql_options(connection, MYSQL_SERVER_PUBLIC_KEY, nullptr);
+  mysql_close(connection);
+}
 
 RC dbConnect(DbSession& session) noexcept {
   session.host.clear();
