@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "support/descriptors.h"
 #include "tools/nagios_check.h"
 #include "tools/site_check.h"
 
@@ -46,6 +47,7 @@ bool writeOut(std::string_view text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  sstrxv::openClosedStandardDescriptors();
   const std::string_view first = argc > 1 ? argv[1] : "";
   if (first == "--nagios") return sstrxv::monitoring::runNagiosCheck(argc - 1, argv + 1);
   if (argc == 2 && first == "--help") return writeOut(kHelp) ? 0 : kExitUsage;

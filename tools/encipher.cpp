@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "support/cipher.h"
+#include "support/descriptors.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ constexpr std::string_view kHelp =
 }  // namespace
 
 int main(int argc, char** argv) {
+  sstrxv::openClosedStandardDescriptors();
   const std::string_view first = argc > 1 ? argv[1] : "";
   if (argc == 2 && first == "--help") return std::fputs(kHelp.data(), stdout) < 0 ? 2 : 0;
   if (argc == 2 && first == "--version") return std::puts("sstrxv-encipher " SSTRXV_VERSION) < 0 ? 2 : 0;

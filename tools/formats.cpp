@@ -6,6 +6,7 @@
 
 #include "export/file_types.h"
 #include "export/format_reference.h"
+#include "support/descriptors.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ bool write(std::FILE* stream, std::string_view text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  sstrxv::openClosedStandardDescriptors();
   if (argc == 2 && std::string_view(argv[1]) == "--help") return write(stdout, kHelp) ? 0 : 1;
   if (argc > 1) {
     write(stderr, "usage: sstrxv-formats > docs/formats.md\n");

@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "export/record.h"
+#include "support/descriptors.h"
+#include "support/platform.h"
 #include "support/text.h"
 #include "tools/interface_reader.h"
 
@@ -261,6 +263,7 @@ int Program::run(const std::vector<std::string_view>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  sstrxv::openClosedStandardDescriptors();
   // Only the character type: numbers and messages stay as they are.
   std::setlocale(LC_CTYPE, "");
   Terminal terminal;

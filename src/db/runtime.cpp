@@ -3,9 +3,16 @@
 #include <errmsg.h>
 #include <mysql.h>
 
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdarg>
+#include <limits>
 
 #include "db/session.h"
+#include "support/env.h"
 #include "support/text.h"
 
 namespace sstrxv {
@@ -26,14 +33,64 @@ formatStatementV(const char* format, std::va_list args) noexcept {
 
 void ResultSetFree::operator()(st_mysql_res* result) const noexcept { mysql_free_result(result); }
 
+int dbWaitForServer(DbSession& session, st_mysql* connection, int status, std::uint64_t deadlineMs,
+                    bool& expired) noexcept {
+  const int socket = static_cast<int>(mysql_get_socket(connection));
+  const int waitedFor = status & (MYSQL_WAIT_READ | MYSQL_WAIT_WRITE | MYSQL_WAIT_EXCEPT);
+  // A shut-down socket is ready at once for everything the call waits for.
+  if (expired) return waitedFor;
+  short events = 0;
+  if ((status & MYSQL_WAIT_READ) != 0) events |= POLLIN;
+  if ((status & MYSQL_WAIT_WRITE) != 0) events |= POLLOUT;
+  if ((status & MYSQL_WAIT_EXCEPT) != 0) events |= POLLPRI;
+  // The library's own timeout (the connect, read and write timeouts) ends
+  // the call with its own error when it comes before the deadline.
+  const std::uint64_t started = session.env.steadyMilliseconds();
+  const std::uint64_t libraryEnd = (status & MYSQL_WAIT_TIMEOUT) != 0 ? started + mysql_get_timeout_value_ms(connection)
+                                                                      : std::numeric_limits<std::uint64_t>::max();
+  while (socket >= 0) {
+    const std::uint64_t now = session.env.steadyMilliseconds();
+    if (now >= deadlineMs) break;
+    if (now >= libraryEnd) return MYSQL_WAIT_TIMEOUT;
+    // Waits of at most a minute each, so the clock is read again.
+    const std::uint64_t waitMs = std::min<std::uint64_t>(std::min(deadlineMs, libraryEnd) - now, 60000);
+    pollfd descriptor{socket, events, 0};
+    const int ready = ::poll(&descriptor, 1, static_cast<int>(waitMs));
+    if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
+    if (ready < 0) break;
+    int flags = 0;
+    if ((descriptor.revents & (POLLIN | POLLHUP | POLLERR)) != 0) flags |= MYSQL_WAIT_READ;
+    if ((descriptor.revents & (POLLOUT | POLLHUP | POLLERR)) != 0) flags |= MYSQL_WAIT_WRITE;
+    if ((descriptor.revents & POLLPRI) != 0) flags |= MYSQL_WAIT_EXCEPT;
+    // POLLNVAL and the like: the call finds the error itself.
+    return (flags & waitedFor) != 0 ? flags & waitedFor : waitedFor;
+  }
+  expired = true;
+  if (socket >= 0) ::shutdown(socket, SHUT_RDWR);
+  return waitedFor;
+}
+
 RC dbExecute(DbSession& session, Cursor& cursor, std::string statement) noexcept {
   cursor.statement = std::move(statement);
   MYSQL* connection = session.connection.get();
   if (connection == nullptr) return CR_SERVER_GONE_ERROR;
-  if (mysql_real_query(connection, cursor.statement.data(), cursor.statement.size()) != 0) {
-    return static_cast<RC>(mysql_errno(connection));
+  const std::uint64_t deadline = session.env.steadyMilliseconds() + session.options.statementDeadlineMs;
+  int failed = 0;
+  const bool sent = dbRunUntil(
+      session, connection, deadline,
+      [&] { return mysql_real_query_start(&failed, connection, cursor.statement.data(), cursor.statement.size()); },
+      [&](int ready) { return mysql_real_query_cont(&failed, connection, ready); });
+  if (!sent) return CR_SERVER_LOST;
+  if (failed != 0) return static_cast<RC>(mysql_errno(connection));
+  MYSQL_RES* result = nullptr;
+  const bool stored = dbRunUntil(
+      session, connection, deadline, [&] { return mysql_store_result_start(&result, connection); },
+      [&](int ready) { return mysql_store_result_cont(&result, connection, ready); });
+  cursor.resultSet.reset(result);
+  if (!stored) {
+    cursor.resultSet.reset();
+    return CR_SERVER_LOST;
   }
-  cursor.resultSet.reset(mysql_store_result(connection));
   if (mysql_errno(connection) != 0) return RC_FAILED;
   cursor.rowsDelivered = 0;
   return RC_OK;

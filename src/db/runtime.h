@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+struct st_mysql;      // the client library's connection handle
 struct st_mysql_res;  // the client library's stored result set
 
 namespace sstrxv {
@@ -80,7 +81,38 @@ struct Cursor {
   std::uint32_t rowsDelivered = 0;
 };
 
+// The one place where the program waits for the server. The connection
+// runs the client library's calls without blocking; each call returns what
+// it waits for (status: the library's MYSQL_WAIT_* flags), and this waits
+// until the connection's socket is ready for it, or until deadlineMs on the
+// run's steady clock (Env::steadyMilliseconds). Returns the flags to resume
+// the call with. At the deadline it shuts the socket down, so that the call
+// ends at once like a lost connection, and sets expired.
+[[nodiscard]] int dbWaitForServer(DbSession& session, st_mysql* connection, int status, std::uint64_t deadlineMs,
+                                  bool& expired) noexcept;
+
+// Runs one non-blocking call of the client library to its end: start()
+// begins it and resume(flags) goes on with it, each returning the flags it
+// waits for, 0 when the call is done. False when the deadline passed: the
+// call has then failed and the connection is shut down.
+template <typename Start, typename Resume>
+[[nodiscard]] bool dbRunUntil(DbSession& session, st_mysql* connection, std::uint64_t deadlineMs, Start&& start,
+                              Resume&& resume) noexcept {
+  bool expired = false;
+  // Once the socket is shut down, every read and write of the call fails at
+  // once; the bound only guards against a call that would not give up.
+  constexpr int kResumesAfterShutdown = 1000;
+  int resumesLeft = kResumesAfterShutdown;
+  for (int status = start(); status != 0 && resumesLeft > 0;) {
+    status = resume(dbWaitForServer(session, connection, status, deadlineMs, expired));
+    if (expired) --resumesLeft;
+  }
+  return !expired;
+}
+
 // Sends the statement, keeps it in the cursor and stores its result set.
+// From sending it to its last row it has ConnectionOptions::statementDeadlineMs;
+// past it, it fails with CR_SERVER_LOST (2013) on a connection shut down.
 [[nodiscard]] RC dbExecute(DbSession& session, Cursor& cursor, std::string statement) noexcept;
 [[nodiscard]] RC dbFetch(Cursor& cursor, Row& row) noexcept;
 // 0, or -1 for a cursor without result set; callers as a rule ignore it.

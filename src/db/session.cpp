@@ -10,8 +10,18 @@
 #include "support/settings.h"
 
 namespace sstrxv {
+namespace {
 
-void ConnectionClose::operator()(st_mysql* connection) const noexcept { mysql_close(connection); }
+// A key file that is always there and always empty.
+constexpr const char* kNoServerKey = "/dev/null";
+
+}  // namespace
+
+void ConnectionClose::operator()(st_mysql* connection) const noexcept {
+  // The client library does not free the key file's name when it closes.
+  mysql_options(connection, MYSQL_SERVER_PUBLIC_KEY, nullptr);
+  mysql_close(connection);
+}
 
 RC dbConnect(DbSession& session) noexcept {
   session.host.clear();
@@ -49,14 +59,34 @@ RC dbOpenSession(DbSession& session, std::string_view user, std::string_view pas
   mysql_options(connection.get(), MYSQL_OPT_CONNECT_TIMEOUT, &options.connectTimeoutSeconds);
   mysql_options(connection.get(), MYSQL_OPT_READ_TIMEOUT, &options.readTimeoutSeconds);
   mysql_options(connection.get(), MYSQL_OPT_WRITE_TIMEOUT, &options.writeTimeoutSeconds);
+  // Only the login methods that never show the password. caching_sha2_password
+  // logs in with a hash when the server has the account cached; its full
+  // login would encrypt the password with a public key that the peer itself
+  // sends, so that peer could decrypt it: given an empty key instead, that
+  // login fails. Without these options, and the non-blocking calls that the
+  // deadlines rest on, no connection is tried.
+  if (mysql_optionsv(connection.get(), MARIADB_OPT_RESTRICTED_AUTH, kAcceptedLoginMethods) != 0 ||
+      mysql_options(connection.get(), MYSQL_SERVER_PUBLIC_KEY, kNoServerKey) != 0 ||
+      mysql_options(connection.get(), MYSQL_OPT_NONBLOCK, nullptr) != 0) {
+    return CR_UNKNOWN_ERROR;
+  }
   const std::string hostText(host);
   const std::string userText(user);
   const std::string passwordText(password);
   const std::string databaseText(database);
-  if (mysql_real_connect(connection.get(), hostText.empty() ? nullptr : hostText.c_str(), userText.c_str(),
-                         passwordText.c_str(), databaseText.c_str(), options.port, nullptr, 0) == nullptr) {
-    return static_cast<RC>(mysql_errno(connection.get()));
-  }
+  MYSQL* handle = connection.get();
+  MYSQL* connected = nullptr;
+  const std::uint64_t deadline = session.env.steadyMilliseconds() + options.connectDeadlineMs;
+  const bool inTime = dbRunUntil(
+      session, handle, deadline,
+      [&] {
+        return mysql_real_connect_start(&connected, handle, hostText.empty() ? nullptr : hostText.c_str(),
+                                        userText.c_str(), passwordText.c_str(), databaseText.c_str(), options.port,
+                                        nullptr, 0);
+      },
+      [&](int ready) { return mysql_real_connect_cont(&connected, handle, ready); });
+  if (!inTime) return CR_SERVER_LOST;
+  if (connected == nullptr) return static_cast<RC>(mysql_errno(handle));
   session.connection = std::move(connection);
   Cursor cursor;
   // a failure leaves the server's default commit mode

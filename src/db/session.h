@@ -2,6 +2,7 @@
 // and the product-version lookup.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -22,13 +23,29 @@ using Connection = std::unique_ptr<st_mysql, ConnectionClose>;
 // How long the client library waits for the server. A connect that gets
 // no answer, or a statement whose answer stalls, fails with the library's
 // error number like a lost connection, and the reconnection policy takes
-// over: no run waits for ever. Tests shorten the waits and name the port.
+// over: no run waits for ever. Over all of its waits, a connection attempt
+// (greeting and login included) and a statement (from sending it to its
+// last row) have a deadline each, so a peer that trickles its bytes cannot
+// stretch them either: past it the connection is shut down and the attempt
+// or statement fails with CR_SERVER_LOST (2013). Tests shorten the waits
+// and name the port.
 struct ConnectionOptions {
   unsigned connectTimeoutSeconds = 30;  // the connection and the server's greeting
   unsigned readTimeoutSeconds = 600;    // each wait for a part of an answer
   unsigned writeTimeoutSeconds = 600;   // each wait to send a part of a statement
   unsigned port = 0;                    // 0: the client library's default port
+
+  // The deadlines of a whole connection attempt and of a whole statement.
+  std::uint64_t connectDeadlineMs = 30 * 1000;
+  std::uint64_t statementDeadlineMs = 600 * 1000;
 };
+
+// The only login methods the connection accepts: neither ever shows the
+// password to the peer on an unencrypted connection. A server (or anyone
+// answering at its address) that asks for another one, such as
+// mysql_clear_password, gets no password and the attempt fails like a
+// refused login.
+inline constexpr const char* kAcceptedLoginMethods = "mysql_native_password,caching_sha2_password";
 
 // The session of one run: created by the driver and passed to everything
 // that talks to the database. It carries the run's environment, in which

@@ -13,6 +13,11 @@ void Env::pauseMilliseconds(unsigned long milliseconds) noexcept {
 
 std::string Env::localTimestamp() { return platform::localTimestamp(); }
 
+std::uint64_t Env::steadyMilliseconds() noexcept {
+  const auto elapsed = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
 void Env::writeLog(std::string_view message) noexcept { writeRunLog(*this, message); }
 
 }  // namespace sstrxv

@@ -5,6 +5,7 @@
 // below the driver reaches it through the session or the export context.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,9 @@ class Env {
   virtual void pauseMilliseconds(unsigned long milliseconds) noexcept;
   // The current local date and time as "%Y-%m-%d %H:%M:%S".
   virtual std::string localTimestamp();
+  // Milliseconds of a steady clock (never set back), for the deadlines of
+  // the waits for the database server.
+  virtual std::uint64_t steadyMilliseconds() noexcept;
   // Takes one message of the run: the run log of the settings below, or
   // the console with /D (writeRunLog). Never fails towards its caller.
   virtual void writeLog(std::string_view message) noexcept;
