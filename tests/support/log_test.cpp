@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -192,4 +194,26 @@ TEST_F(LogTest, ConcurrentRotationKeepsEveryLine) {
     ASSERT_EQ(historyKept, historyLines) << "round " << round;
     ASSERT_EQ(messages.size(), static_cast<std::size_t>(kRuns * kLinesPerRun)) << "round " << round;
   }
+}
+
+// A line that the file system takes only in part (here the file-size
+// limit) is taken back: the log keeps what it had, and the next line
+// starts a line of its own.
+TEST_F(LogTest, LineCutShortIsTakenBack) {
+  const std::string history = "history line\n";
+  const std::string message = "Import x fertig.";
+  rlimit previous{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+  const auto previousSignal = std::signal(SIGXFSZ, SIG_IGN);
+  for (const std::size_t taken : {std::size_t{1}, kStampAndBlank, kStampAndBlank + message.size()}) {
+    std::ofstream(log(), std::ios::binary) << history;
+    const rlimit limited{static_cast<rlim_t>(history.size() + taken), previous.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    env.writeLog(message);  // cut short: taken back, and sent to standard error
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &previous), 0);
+    EXPECT_EQ(read(log()), history) << taken;
+    env.writeLog("next");
+    EXPECT_EQ(read(log()).substr(history.size() + kStampAndBlank), "next\n") << taken;
+  }
+  std::signal(SIGXFSZ, previousSignal);
 }
