@@ -183,178 +183,90 @@ TEST_F(FilesTest, InputFilesAreReadOnlyAsBoundedRegularFiles) {
   ::alarm(0);
 }
 
-namespace {
-
-// As root, a tree that another user owns: `tree` and what is planted in it
-// belong to nobody (65534), the rest of the scratch directory to root.
-class PlantedTreeTest : public FilesTest {
- protected:
-  static constexpr uid_t kOtherUser = 65534;
-  void SetUp() override {
-    FilesTest::SetUp();
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files to another user";
-    for (const char* made : {"victim", "tree", "tree/own", "tree/rootdir"}) fs::create_directory(dir / made);
-    for (const char* given : {"tree", "tree/own"}) ASSERT_EQ(::chown((dir / given).c_str(), kOtherUser, kOtherUser), 0);
-  }
-  void plant(const std::string& name, const fs::path& target, uid_t owner = kOtherUser) const {
-    fs::create_symlink(target, dir / name);
-    ASSERT_EQ(::lchown((dir / name).c_str(), owner, owner), 0);
-  }
-  static bool sameDirectory(int fd, const fs::path& path) {
-    struct stat opened {};
-    struct stat named {};
-    return ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 && opened.st_ino == named.st_ino &&
-           opened.st_dev == named.st_dev;
-  }
-};
-
-}  // namespace
-
-// A link or directory of an unprivileged user never leads to another
+// As root, in a tree of nobody (65534): a link or directory of an
+// unprivileged user never leads the output file or the log to another
 // user's directory; root's links and links within one owner's tree are
-// followed. Each unsafe step is named by the failure.
-TEST_F(PlantedTreeTest, DirectoriesAreReachedOnlyBySafeSteps) {
-  plant("tree/absolute", dir / "victim");
-  plant("tree/relative", "../victim");
-  plant("tree/within", "own");
-  plant("tree/loop", "loop");
-  plant("rootlink", dir / "victim", 0);
-  plant("tree/nobody-to-root", dir / "rootlink");
-  struct Case {
-    const char* path;      // below the scratch directory
-    const char* reaches;   // the directory opened; nullptr: refused
-    const char* unsafeAt;  // the step named when refused as unsafe
-  };
-  const Case cases[] = {
-      {"tree/absolute", nullptr, "tree/absolute (owner 65534) leads to / (owner 0)"},
-      {"tree/absolute/sub", nullptr, "tree/absolute (owner 65534) leads to / (owner 0)"},
-      {"tree/relative", nullptr, "tree/relative (owner 65534) leads to "},
-      {"tree/nobody-to-root", nullptr, "tree/nobody-to-root (owner 65534) leads to / (owner 0)"},
-      {"tree/rootdir", nullptr, "tree (owner 65534) leads to "},
-      {"tree/own/..", "tree", nullptr},
-      {"tree/within", "tree/own", nullptr},
-      {"rootlink", "victim", nullptr},
-      {"tree/loop", nullptr, nullptr},
-  };
-  for (const Case& c : cases) {
-    const ResolvedDirectory resolved = openDirectory((dir / c.path).string());
-    if (c.reaches) {
-      EXPECT_TRUE(sameDirectory(resolved.handle.get(), dir / c.reaches)) << c.path << ": " << resolved.failure;
-      continue;
-    }
-    EXPECT_FALSE(resolved.handle) << c.path;
-    if (c.unsafeAt) {
-      EXPECT_NE(resolved.failure.find(c.unsafeAt), std::string::npos) << c.path << ": " << resolved.failure;
-    }
+// followed.
+TEST_F(FilesTest, DirectoriesAreReachedOnlyBySafeSteps) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files to another user";
+  for (const auto& [name, owner] :
+       {std::pair{"victim", 0u}, {"tree", 65534u}, {"tree/own", 65534u}, {"tree/rootdir", 0u}}) {
+    ASSERT_TRUE(fs::create_directory(dir / name) && ::chown((dir / name).c_str(), owner, owner) == 0);
+  }
+  const std::string victim = (dir / "victim").string();
+  for (const auto& [name, target] : {std::pair{"tree/absolute", victim.c_str()},
+                                     {"tree/relative", "../victim"},
+                                     {"tree/within", "own"},
+                                     {"tree/loop", "loop"},
+                                     {"rootlink", victim.c_str()}}) {
+    fs::create_symlink(target, dir / name);
+    ASSERT_EQ(::lchown((dir / name).c_str(), std::string_view(name) == "rootlink" ? 0 : 65534, 65534), 0);
+  }
+  // the path, the directory it reaches
+  const std::pair<const char*, const char*> cases[] = {
+      {"tree/absolute", nullptr}, {"tree/relative", nullptr},  {"tree/rootdir", nullptr}, {"tree/loop", nullptr},
+      {"tree/own/..", "tree"},    {"tree/within", "tree/own"}, {"rootlink", "victim"}};
+  Env env;
+  for (const auto& [path, reaches] : cases) {
+    EXPECT_EQ(OutputFile::open((dir / path / "IDN.imp").string(), OutputMode::kReplace).has_value(),
+              reaches != nullptr);
+    env.log.logPath = (dir / path / "sstrxv.log").string();
+    ::testing::internal::CaptureStderr();
+    env.writeLog("Import x fertig.");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr().empty(), reaches != nullptr) << path;
+    EXPECT_TRUE(!reaches || fs::remove(dir / reaches / "sstrxv.log")) << path;
   }
 }
 
-// The temporary file of a living writer, with or without a name yet, is
-// locked from its creation, so that another run's sweep leaves it.
+// The temporary file of a living writer, named or not yet, is locked from
+// its creation, so that another run's sweep leaves it.
 TEST_F(FilesTest, TemporaryIsLockedFromItsCreation) {
-  const fs::path path = dir / "IDN.imp";
   for (const TemporaryKind kind : {TemporaryKind::kUnnamedWhereSupported, TemporaryKind::kNamed}) {
-    auto writer = OutputFile::open(path.string(), OutputMode::kReplace, kind);
-    ASSERT_TRUE(writer);
+    auto writer = OutputFile::open((dir / "IDN.imp").string(), OutputMode::kReplace, kind);
     int temporaries = 0;
     for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
       std::error_code error;
       if (fs::read_symlink(entry.path(), error).parent_path() != dir) continue;
       ++temporaries;
-      const FileHandle other(::open(entry.path().c_str(), O_RDONLY | O_CLOEXEC));
-      ASSERT_TRUE(other);
-      EXPECT_NE(::flock(other.get(), LOCK_EX | LOCK_NB), 0) << entry.path();
+      EXPECT_NE(::flock(FileHandle(::open(entry.path().c_str(), O_RDONLY | O_CLOEXEC)).get(), LOCK_EX | LOCK_NB), 0);
     }
     EXPECT_EQ(temporaries, 1);
   }
 }
 
-// Hidden files that no writer holds are removed when the path is opened
-// again, whatever kind of temporary that run uses; a held one, and what is
-// no regular file, stays.
-TEST_F(FilesTest, UnlockedLeftoversAreSweptOnEveryRun) {
-  const std::string longName(255, 'L');
-  struct Leftover {
-    std::string target;  // the output file's name
-    std::string name;    // the leftover beside it
-    bool held;           // locked by a living writer
-    bool removed;
-  };
-  const Leftover leftovers[] = {
-      {"IDN.imp", ".IDN.imp.k3Xa9Q", false, true},
-      {"IDN.imp", ".IDN.imp.b7Yc2W", true, false},
-      {longName, "." + longName.substr(0, 247) + ".Zq81mN", false, true},
-      {"IDN.imp", ".IDN.imp.k3Xa9", false, false},  // not of the pattern
-  };
-  for (const TemporaryKind kind : {TemporaryKind::kUnnamedWhereSupported, TemporaryKind::kNamed}) {
-    for (const Leftover& leftover : leftovers) {
-      writeText(dir / leftover.name, "a complete copy\r\n");
-      const FileHandle holder(::open((dir / leftover.name).c_str(), O_RDONLY | O_CLOEXEC));
-      if (leftover.held) {
-        ASSERT_EQ(::flock(holder.get(), LOCK_EX), 0);
-      }
-      {
-        auto file = OutputFile::open((dir / leftover.target).string(), OutputMode::kReplace, kind);
-        ASSERT_TRUE(file) << leftover.name;
-      }
-      EXPECT_EQ(fs::exists(dir / leftover.name), !leftover.removed) << leftover.name;
-      fs::remove(dir / leftover.name);
-    }
-    ASSERT_EQ(::mkfifo((dir / ".IDN.imp.f1f0AB").c_str(), 0600), 0);
-    EXPECT_TRUE(OutputFile::open((dir / "IDN.imp").string(), OutputMode::kReplace, kind));
-    EXPECT_EQ(names(), std::set<std::string>{".IDN.imp.f1f0AB"});
-    fs::remove(dir / ".IDN.imp.f1f0AB");
-  }
-}
-
-// A file name of up to the longest a directory holds is written, its
-// temporary with it.
-TEST_F(FilesTest, NamesUpToTheLongestAreWritten) {
-  for (const std::size_t length : {1ul, 247ul, 248ul, 255ul}) {
+// Whatever kind of temporary a run uses, it removes the hidden files of its
+// name that no writer holds (for a long name, by its shortened pattern) and
+// writes names up to the longest a directory holds; a held leftover and
+// what is no regular file stay.
+TEST_F(FilesTest, LeftoversAreSweptAndLongNamesWritten) {
+  for (const std::size_t length : {7ul, 248ul, 255ul}) {
+    const std::string name(length, 'N');
+    const std::string pattern = "." + name.substr(0, 247) + ".";
     for (const TemporaryKind kind : {TemporaryKind::kUnnamedWhereSupported, TemporaryKind::kNamed}) {
-      const std::string name(length, 'N');
+      writeText(dir / (pattern + "k3Xa9Q"), "left by a process that ended");
+      writeText(dir / (pattern + "b7Yc2W"), "held by a living writer");
+      const FileHandle holder(::open((dir / (pattern + "b7Yc2W")).c_str(), O_RDONLY | O_CLOEXEC));
+      ASSERT_EQ(::flock(holder.get(), LOCK_EX) | ::mkfifo((dir / (pattern + "f1f0AB")).c_str(), 0600), 0);
       auto file = OutputFile::open((dir / name).string(), OutputMode::kReplace, kind);
-      ASSERT_TRUE(file) << length;
-      EXPECT_TRUE(file->write("today\r\n") && file->commit()) << length;
-      EXPECT_EQ(names(), std::set<std::string>{name}) << length;
-      fs::remove(dir / name);
+      EXPECT_TRUE(file && file->write("today\r\n") && file->commit()) << length;
+      EXPECT_EQ(names(), (std::set<std::string>{name, pattern + "b7Yc2W", pattern + "f1f0AB"})) << length;
+      fs::remove_all(dir), fs::create_directory(dir);
     }
   }
 }
 
-// Whatever the umask, no file the program creates is writable by others;
-// reading stays as the umask allows.
+// Under umask 000, no file the program creates (an interface file, the log)
+// is writable by others; reading stays as the umask allows.
 TEST_F(FilesTest, CreatedFilesAreNeverWritableByOthers) {
-  const fs::path path = dir / "IDN.imp";
-  const auto create = [&path](OutputMode mode, TemporaryKind kind) {
-    auto file = OutputFile::open(path.string(), mode, kind);
-    return file && file->commit();
-  };
-  const std::function<bool()> creators[] = {
-      [&] { return create(OutputMode::kReplace, TemporaryKind::kUnnamedWhereSupported); },
-      [&] { return create(OutputMode::kReplace, TemporaryKind::kNamed); },
-      [&] { return create(OutputMode::kRecreate, TemporaryKind::kNamed); },
-      [&] { return create(OutputMode::kAppend, TemporaryKind::kNamed); },
-      [&] {
-        Env env;
-        env.log.logPath = path.string();
-        env.writeLog("Import x fertig.");
-        return true;
-      },
-  };
-  struct Mask {
-    mode_t umask;
-    fs::perms created;
-  };
-  const Mask masks[] = {{0, fs::perms(0664)}, {002, fs::perms(0664)}, {022, fs::perms(0644)}, {027, fs::perms(0640)}};
   const mode_t previousMask = ::umask(0);
-  for (const Mask& mask : masks) {
-    for (std::size_t creator = 0; creator < std::size(creators); ++creator) {
-      ::umask(mask.umask);
-      fs::remove(path);
-      ASSERT_TRUE(creators[creator]()) << creator;
-      EXPECT_EQ(fs::status(path).permissions(), mask.created) << "umask " << mask.umask << " creator " << creator;
-    }
+  Env env;
+  env.log.logPath = (dir / "sstrxv.log").string();
+  env.writeLog("Import x fertig.");
+  for (const OutputMode mode : {OutputMode::kReplace, OutputMode::kRecreate, OutputMode::kAppend}) {
+    auto file = OutputFile::open((dir / ("IDN.imp" + std::to_string(static_cast<int>(mode)))).string(), mode);
+    EXPECT_TRUE(file && file->commit());
   }
   ::umask(previousMask);
+  for (const auto& entry : fs::directory_iterator(dir))
+    EXPECT_EQ(entry.status().permissions(), fs::perms(0664)) << entry;
 }
