@@ -6,7 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <utility>
@@ -16,6 +19,11 @@ namespace {
 
 constexpr int kMaxNameTries = 100;
 constexpr std::size_t kTemporaryLetters = 6;
+// Links followed in one path at most, as the kernel allows.
+constexpr int kMaxLinks = 40;
+// Every file the program creates: never writable by others, whatever the
+// umask; the rest as the umask gives.
+constexpr mode_t kCreationMode = 0664;
 
 // The directory part of a path ("." for a bare name) and the name in it.
 std::pair<std::string, std::string> splitPath(const std::string& path) {
@@ -24,62 +32,108 @@ std::pair<std::string, std::string> splitPath(const std::string& path) {
   return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-// True when nothing is at the path, or a regular file or a link: the only
+// True when nothing is at the name, or a regular file or a link: the only
 // things an output file may take the place of.
-bool mayTakePlaceOf(const std::string& path) noexcept {
+bool mayTakePlaceOf(int directory, const std::string& name) noexcept {
   struct stat status {};
-  if (::lstat(path.c_str(), &status) != 0) return errno == ENOENT;
+  if (::fstatat(directory, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
   return S_ISREG(status.st_mode) || S_ISLNK(status.st_mode);
 }
 
-// A hidden name beside the path that no other file has yet: ".IDN.imp.k3Xa9Q".
-std::string temporaryName(const std::string& directory, const std::string& name) {
+// The start of the hidden names beside a file: ".IDN.imp.". A long name is
+// shortened so that the hidden name, with its letters, fits the longest
+// name a directory holds.
+std::string temporaryPrefix(std::string_view name) {
+  const std::size_t room = NAME_MAX - kTemporaryLetters - 2;
+  return "." + std::string(name.substr(0, room)) + ".";
+}
+
+// A hidden name beside the file that no other file has yet: ".IDN.imp.k3Xa9Q".
+std::string temporaryName(std::string_view name) {
   static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   std::random_device random;
-  std::string result = directory + "/." + name + ".";
+  std::string result = temporaryPrefix(name);
   for (std::size_t i = 0; i < kTemporaryLetters; ++i) result += kLetters[random() % (sizeof kLetters - 1)];
   return result;
 }
 
-// Gives an unnamed file the name `target`; false when the name is taken or
-// the file cannot be linked.
-bool linkUnnamed(int fd, const std::string& target) {
-  if (::linkat(fd, "", AT_FDCWD, target.c_str(), AT_EMPTY_PATH) == 0) return true;
+// Gives an unnamed file the name `target` in the directory; false when the
+// name is taken or the file cannot be linked.
+bool linkUnnamed(int fd, int directory, const std::string& target) {
+  if (::linkat(fd, "", directory, target.c_str(), AT_EMPTY_PATH) == 0) return true;
   if (errno == EEXIST) return false;
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
-  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0;
+  return ::linkat(AT_FDCWD, self.c_str(), directory, target.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
-bool sameFile(const std::string& path, int fd) noexcept {
+bool sameFile(int directory, const std::string& name, int fd) noexcept {
   struct stat named {};
   struct stat opened {};
-  return ::lstat(path.c_str(), &named) == 0 && ::fstat(fd, &opened) == 0 && named.st_dev == opened.st_dev &&
-         named.st_ino == opened.st_ino;
+  return ::fstatat(directory, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &opened) == 0 &&
+         named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
 }
 
-// Removes the named temporaries of the path that a process left when it
-// ended at once: a temporary is locked by its writer while it lives, so one
-// that can be locked has no writer any more.
-void removeLeftTemporaries(const std::string& directory, const std::string& name) {
-  const std::unique_ptr<DIR, int (*)(DIR*)> entries(::opendir(directory.c_str()), ::closedir);
+// The directory itself, opened for reading (a resolved handle may only name it).
+FileHandle readable(int directory) noexcept {
+  return FileHandle(::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+// Removes the hidden temporaries of the name that a process left when it
+// ended at once: a temporary is locked by its writer from its creation, so
+// one that can be locked has no writer any more. Only regular files are
+// opened and removed.
+void removeLeftTemporaries(int directory, const std::string& name) {
+  FileHandle listed = readable(directory);
+  if (!listed) return;
+  const std::unique_ptr<DIR, int (*)(DIR*)> entries(::fdopendir(listed.get()), ::closedir);
   if (!entries) return;
-  const std::string prefix = "." + name + ".";
+  static_cast<void>(listed.release());  // closed with the listing
+  const std::string prefix = temporaryPrefix(name);
   while (const dirent* entry = ::readdir(entries.get())) {
-    const std::string_view entryName = entry->d_name;
+    const std::string entryName = entry->d_name;
     if (entryName.size() != prefix.size() + kTemporaryLetters || !entryName.starts_with(prefix)) continue;
-    const std::string path = directory + "/" + std::string(entryName);
-    const FileHandle left(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat status {};
+    if (::fstatat(directory, entryName.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode)) {
+      continue;
+    }
+    const FileHandle left(
+        ::openat(directory, entryName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (left && ::fstat(left.get(), &status) == 0 && S_ISREG(status.st_mode) &&
-        ::flock(left.get(), LOCK_EX | LOCK_NB) == 0 && sameFile(path, left.get())) {
-      ::unlink(path.c_str());
+        ::flock(left.get(), LOCK_EX | LOCK_NB) == 0 && sameFile(directory, entryName, left.get())) {
+      ::unlinkat(directory, entryName.c_str(), 0);
     }
   }
 }
 
-void syncDirectory(const std::string& directory) noexcept {
-  const FileHandle handle(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+void syncDirectory(int directory) noexcept {
+  const FileHandle handle = readable(directory);
   if (handle) static_cast<void>(::fsync(handle.get()));
+}
+
+// A step of a path walk from one thing to the next that could lead another
+// user's way: from a directory or link of an unprivileged user to anything
+// of another user. Steps from root's are safe.
+bool unsafeStep(const struct stat& from, const struct stat& to) noexcept {
+  return from.st_uid != 0 && from.st_uid != to.st_uid;
+}
+
+std::string joined(const std::string& walked, std::string_view component) {
+  if (walked.empty()) return std::string(component);
+  return walked.ends_with('/') ? walked + std::string(component) : walked + "/" + std::string(component);
+}
+
+ResolvedDirectory failed(int error) {
+  ResolvedDirectory result;
+  result.failure = std::strerror(error);
+  return result;
+}
+
+ResolvedDirectory unsafe(const std::string& fromName, const struct stat& from, const std::string& toName,
+                         const struct stat& to) {
+  ResolvedDirectory result;
+  result.failure = "unsafe: " + fromName + " (owner " + std::to_string(from.st_uid) + ") leads to " + toName +
+                   " (owner " + std::to_string(to.st_uid) + ")";
+  return result;
 }
 
 }  // namespace
@@ -125,9 +179,90 @@ void FileHandle::reset() noexcept {
   fd_ = -1;
 }
 
-FileHandle openForAppending(const std::string& path) noexcept {
-  FileHandle file(
-      ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+ResolvedDirectory openDirectory(const std::string& path) noexcept {
+  std::string todo = path.empty() ? std::string(".") : path;
+  const bool absolute = todo.front() == '/';
+  FileHandle current(::open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+  struct stat from {};
+  if (!current || ::fstat(current.get(), &from) != 0) return failed(errno);
+  std::string walked = absolute ? "/" : "";  // the path as walked so far, for the failure text
+  std::string fromName = absolute ? "/" : ".";
+  int links = 0;
+  std::size_t at = 0;
+  for (;;) {
+    while (at < todo.size() && todo[at] == '/') ++at;
+    if (at == todo.size()) break;
+    const std::size_t end = std::min(todo.find('/', at), todo.size());
+    const std::string component = todo.substr(at, end - at);
+    at = end;
+    if (component == ".") continue;
+    const std::string name = joined(walked, component);
+    // Never through a link: what is at the name is looked at first.
+    FileHandle next(::openat(current.get(), component.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat status {};
+    if (!next || ::fstat(next.get(), &status) != 0) return failed(errno);
+    if (unsafeStep(from, status)) return unsafe(fromName, from, name, status);
+    if (S_ISLNK(status.st_mode)) {
+      if (++links > kMaxLinks) return failed(ELOOP);
+      std::string target(PATH_MAX, '\0');
+      const ssize_t length = ::readlinkat(next.get(), "", target.data(), target.size());
+      if (length < 0) return failed(errno);
+      if (length == 0) return failed(ENOENT);
+      if (static_cast<std::size_t>(length) == target.size()) return failed(ENAMETOOLONG);
+      target.resize(static_cast<std::size_t>(length));
+      // The target is walked from the link: its first step is the link's.
+      from = status;
+      fromName = name;
+      if (target.front() == '/') {
+        current = FileHandle(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        struct stat root {};
+        if (!current || ::fstat(current.get(), &root) != 0) return failed(errno);
+        if (unsafeStep(from, root)) return unsafe(fromName, from, "/", root);
+        from = root;
+        fromName = walked = "/";
+      }
+      todo = target + todo.substr(at);
+      at = 0;
+      continue;
+    }
+    if (!S_ISDIR(status.st_mode)) return failed(ENOTDIR);
+    current = std::move(next);
+    from = status;
+    walked = fromName = name;
+  }
+  ResolvedDirectory result;
+  result.handle = std::move(current);
+  return result;
+}
+
+PlacedName placeName(const std::string& path) noexcept {
+  auto [directory, name] = splitPath(path);
+  PlacedName placed;
+  placed.directory = openDirectory(directory);
+  placed.name = std::move(name);
+  return placed;
+}
+
+std::string creationFailure(const std::string& directoryPath) noexcept {
+  const ResolvedDirectory directory = openDirectory(directoryPath);
+  if (!directory.handle) return directory.failure;
+  for (int attempt = 0; attempt < kMaxNameTries; ++attempt) {
+    const std::string scratch = temporaryName("sstrxv-check");
+    const FileHandle file(
+        ::openat(directory.handle.get(), scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (file) {
+      ::unlinkat(directory.handle.get(), scratch.c_str(), 0);
+      return {};
+    }
+    if (errno != EEXIST) return std::strerror(errno);
+  }
+  return std::strerror(EEXIST);
+}
+
+FileHandle openForAppending(int directory, const std::string& name) noexcept {
+  FileHandle file(::openat(directory, name.c_str(),
+                           O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                           kCreationMode));
   struct stat status {};
   if (!file || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1) {
     return FileHandle();
@@ -146,42 +281,51 @@ bool writeAll(int fd, std::string_view bytes) noexcept {
 }
 
 std::optional<OutputFile> OutputFile::open(const std::string& path, OutputMode mode, TemporaryKind kind) noexcept {
+  PlacedName placed = placeName(path);
+  if (!placed.directory.handle || placed.name.empty()) return std::nullopt;
   OutputFile output;
+  output.directory_ = std::move(placed.directory.handle);
+  output.name_ = std::move(placed.name);
+  const int directory = output.directory_.get();
+  const char* name = output.name_.c_str();
   if (mode == OutputMode::kAppend) {
-    output.file_ = openForAppending(path);
+    output.file_ = openForAppending(directory, output.name_);
     if (!output.file_) return std::nullopt;
     return output;
   }
-  if (!mayTakePlaceOf(path)) return std::nullopt;
+  if (!mayTakePlaceOf(directory, output.name_)) return std::nullopt;
   if (mode == OutputMode::kRecreate) {
-    ::unlink(path.c_str());
-    // Exclusive: whatever appeared at the path in the meantime is left alone.
-    output.file_ = FileHandle(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    ::unlinkat(directory, name, 0);
+    // Exclusive: whatever appeared at the name in the meantime is left alone.
+    output.file_ =
+        FileHandle(::openat(directory, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kCreationMode));
     if (!output.file_) return std::nullopt;
     return output;
   }
-  const auto [directory, name] = splitPath(path);
-  if (name.empty()) return std::nullopt;
   output.replace_ = true;
-  output.path_ = path;
+  removeLeftTemporaries(directory, output.name_);
   if (kind == TemporaryKind::kUnnamedWhereSupported) {
-    output.file_ = FileHandle(::open(directory.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666));
-    if (output.file_) return output;
+    output.file_ = FileHandle(::openat(directory, ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, kCreationMode));
+    if (output.file_) {
+      // Locked before it gets its hidden name at the commit, so that no
+      // sweep takes it then; no one else can reach it before.
+      static_cast<void>(::flock(output.file_.get(), LOCK_EX | LOCK_NB));
+      return output;
+    }
     // Only a file system without unnamed files falls back to a named one.
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return std::nullopt;
   }
-  removeLeftTemporaries(directory, name);
   for (int attempt = 0; attempt < kMaxNameTries && !output.file_; ++attempt) {
-    output.temporary_ = temporaryName(directory, name);
+    output.temporary_ = temporaryName(output.name_);
     // Exclusive and never through a link: the name is the program's own.
-    output.file_ =
-        FileHandle(::open(output.temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    output.file_ = FileHandle(::openat(directory, output.temporary_.c_str(),
+                                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kCreationMode));
     if (!output.file_ && errno != EEXIST) break;
     // Locked for as long as this process lives (where the file system has
     // locks), and still at its name: another run's sweep may have taken it.
     if (output.file_) {
       const bool taken = ::flock(output.file_.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-      if (taken || !sameFile(output.temporary_, output.file_.get())) output.file_.reset();
+      if (taken || !sameFile(directory, output.temporary_, output.file_.get())) output.file_.reset();
     }
   }
   if (!output.file_) {
@@ -192,16 +336,17 @@ std::optional<OutputFile> OutputFile::open(const std::string& path, OutputMode m
 }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
-    : file_(std::move(other.file_)),
+    : directory_(std::move(other.directory_)),
+      file_(std::move(other.file_)),
       replace_(other.replace_),
-      path_(std::move(other.path_)),
+      name_(std::move(other.name_)),
       temporary_(std::exchange(other.temporary_, std::string())) {}
 
 OutputFile::~OutputFile() { discard(); }
 
 void OutputFile::discard() noexcept {
   file_.reset();
-  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+  if (!temporary_.empty()) ::unlinkat(directory_.get(), temporary_.c_str(), 0);
   temporary_.clear();
   replace_ = false;
 }
@@ -213,16 +358,17 @@ bool OutputFile::commit() noexcept {
     return false;
   }
   if (!replace_) return true;
-  const auto [directory, name] = splitPath(path_);
+  const int directory = directory_.get();
   for (int attempt = 0; attempt < kMaxNameTries && temporary_.empty(); ++attempt) {
-    std::string candidate = temporaryName(directory, name);
-    if (linkUnnamed(file_.get(), candidate))
+    std::string candidate = temporaryName(name_);
+    if (linkUnnamed(file_.get(), directory, candidate))
       temporary_ = std::move(candidate);
     else if (errno != EEXIST)
       break;
   }
-  // Something that is no file may have appeared at the path meanwhile: it stays.
-  if (temporary_.empty() || !mayTakePlaceOf(path_) || ::rename(temporary_.c_str(), path_.c_str()) != 0) {
+  // Something that is no file may have appeared at the name meanwhile: it stays.
+  if (temporary_.empty() || !mayTakePlaceOf(directory, name_) ||
+      ::renameat(directory, temporary_.c_str(), directory, name_.c_str()) != 0) {
     discard();
     return false;
   }

@@ -41,11 +41,36 @@ class FileHandle {
   int fd_ = -1;
 };
 
-// Opens a regular file for appending, creating it when missing. A link at
-// the path is never followed, and a file with another name (a hard link) is
-// refused, so that no one can point the program's writes at another file.
-// A device or FIFO at the path is refused without waiting.
-[[nodiscard]] FileHandle openForAppending(const std::string& path) noexcept;
+// A directory opened one path component at a time, never through a link
+// where the step could lead into another user's files: no step goes from a
+// directory or link of an unprivileged user to one of another user (a link
+// of root, and links within one owner's tree, are followed). On failure the
+// handle is empty and `failure` says why: the system's error text, or the
+// step that is unsafe.
+struct ResolvedDirectory {
+  FileHandle handle;
+  std::string failure;
+};
+[[nodiscard]] ResolvedDirectory openDirectory(const std::string& path) noexcept;
+
+// The directory of a file's path, resolved as openDirectory does, and the
+// file's name in it. Every operation on the file goes through the handle,
+// so the directory cannot be swapped between the check and the write.
+struct PlacedName {
+  ResolvedDirectory directory;
+  std::string name;
+};
+[[nodiscard]] PlacedName placeName(const std::string& path) noexcept;
+
+// Why no file can be created in the directory at the path (a scratch file
+// is created and removed again), or "" when one can.
+[[nodiscard]] std::string creationFailure(const std::string& directoryPath) noexcept;
+
+// Opens a regular file in the directory for appending, creating it when
+// missing. A link at the name is never followed, and a file with another
+// name (a hard link) is refused, so that no one can point the program's
+// writes at another file. A device or FIFO there is refused without waiting.
+[[nodiscard]] FileHandle openForAppending(int directory, const std::string& name) noexcept;
 
 // Writes every byte, retrying after an interrupted or partial write.
 [[nodiscard]] bool writeAll(int fd, std::string_view bytes) noexcept;
@@ -66,6 +91,11 @@ enum class TemporaryKind { kUnnamedWhereSupported, kNamed };
 // nor a link (a device, a FIFO, a directory) makes the open fail and is
 // never removed or replaced. A link at the path is replaced (kReplace),
 // removed (kRecreate) or refused (kAppend); it is never written through.
+// A directory that openDirectory refuses makes the open fail. Files are
+// created without write permission for others, whatever the umask.
+// A replacement is locked by its writer from its creation; hidden ones
+// that no writer holds (left by a process that ended between naming and
+// committing its file) are removed when the path is next opened.
 class OutputFile {
  public:
   [[nodiscard]] static std::optional<OutputFile> open(
@@ -87,9 +117,10 @@ class OutputFile {
  private:
   OutputFile() noexcept = default;
 
+  FileHandle directory_;  // the directory of the path, resolved once
   FileHandle file_;
   bool replace_ = false;
-  std::string path_;       // the path a replacement takes
+  std::string name_;       // the name a replacement takes in the directory
   std::string temporary_;  // the name of a named replacement while it is prepared
 };
 

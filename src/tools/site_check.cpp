@@ -15,6 +15,7 @@
 #include "export/balance/saldo_settings.h"
 #include "export/frame.h"
 #include "support/env.h"
+#include "support/files.h"
 #include "support/log.h"
 #include "support/platform.h"
 #include "support/settings.h"
@@ -77,15 +78,12 @@ std::string unreadableReason(std::string_view path) {
   return {};
 }
 
-// Whether a file can be created in the directory: a scratch file is
-// created and removed again. Permission bits alone do not tell (root).
+// Whether the program can create a file in the directory: it is reached as
+// the program reaches it (a link that could lead elsewhere is unsafe), and a
+// scratch file is created and removed again. Permission bits alone do not
+// tell (root).
 std::string unwritableReason(std::string_view directory) {
-  std::string scratch = platform::nativePath(directory) + "/.sstrxv-check-XXXXXX";
-  const int fd = mkstemp(scratch.data());
-  if (fd < 0) return std::strerror(errno);
-  close(fd);
-  unlink(scratch.c_str());
-  return {};
+  return platform::creationFailure(platform::nativePath(directory));
 }
 
 void checkWritable(Report& report, std::string_view what, std::string_view directory) {

@@ -2,10 +2,13 @@
 // are counted instead of waited for: settings without a user, a file-size
 // limit, a directory at the output path, a connection dropped by the server.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +16,7 @@
 #include <csignal>
 #include <filesystem>
 #include <iostream>
+#include <sstream>
 #include <thread>
 
 #include "common/test_env.h"
@@ -113,6 +117,41 @@ TEST_F(FaultTest, FileSizeLimitAndADirectoryAtThePathAreFailedWrites) {
   EXPECT_EQ(run(directory.string(), "MND"), 99);
   EXPECT_TRUE(fs::is_directory(directory));
   EXPECT_EQ(countLog("Oeffnen der Datei " + directory.string() + " fehlgeschlagen"), 5u);
+}
+
+// A log over the rotation size that another process keeps locked holds up
+// no run, and every line stays whole.
+TEST_F(FaultTest, LockedLogHoldsUpNoRun) {
+  unsigned long paused = 0;
+  std::vector<std::string> messages;
+  env.onPause = [&paused](unsigned long milliseconds) { paused += milliseconds; };
+  env.onMessage = [&messages](std::string_view message) { messages.emplace_back(message); };
+  std::string history;
+  while (history.size() <= kLogRotationBytes) history += "history line\n";
+  writeFile(layout.logFile(), history);
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t holder = ::fork();
+  if (holder == 0) {  // another process that can read the log, for at most half a minute
+    ::alarm(30);
+    if (::flock(::open(layout.logFile().c_str(), O_RDONLY), LOCK_EX) == 0) static_cast<void>(::write(ready[1], "l", 1));
+    ::pause();
+  }
+  ::close(ready[1]);
+  char taken = 0;
+  ASSERT_EQ(::read(ready[0], &taken, 1), 1);
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(run(outPath("mnd.imp"), "MND"), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  ::kill(holder, SIGKILL), ::waitpid(holder, nullptr, 0), ::close(ready[0]);
+  EXPECT_LT(paused, 10000ul);
+  const std::string lines = readFile(layout.oldLogFile()) + readFile(layout.logFile());
+  std::istringstream logged(lines.substr(std::min(lines.size(), history.size())));
+  std::vector<std::string> texts;
+  for (std::string entry; std::getline(logged, entry);)
+    texts.push_back(entry.substr(std::min<std::size_t>(20, entry.size())));
+  EXPECT_TRUE(lines.starts_with(history));
+  EXPECT_EQ(texts, messages);
 }
 
 TEST_F(FaultTest, ConnectionDroppedMidExportIsReconnectedAndTheFileWrittenWhole) {

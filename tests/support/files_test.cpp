@@ -2,6 +2,7 @@
 // file; input files read only as regular files of bounded size.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@
 #include "export/balance/saldo_settings.h"
 #include "scratch_dir.h"
 #include "support/cipher.h"
+#include "support/env.h"
 #include "support/files.h"
 #include "support/settings.h"
 
@@ -179,4 +181,92 @@ TEST_F(FilesTest, InputFilesAreReadOnlyAsBoundedRegularFiles) {
     }
   }
   ::alarm(0);
+}
+
+// As root, in a tree of nobody (65534): a link or directory of an
+// unprivileged user never leads the output file or the log to another
+// user's directory; root's links and links within one owner's tree are
+// followed.
+TEST_F(FilesTest, DirectoriesAreReachedOnlyBySafeSteps) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files to another user";
+  for (const auto& [name, owner] :
+       {std::pair{"victim", 0u}, {"tree", 65534u}, {"tree/own", 65534u}, {"tree/rootdir", 0u}}) {
+    ASSERT_TRUE(fs::create_directory(dir / name) && ::chown((dir / name).c_str(), owner, owner) == 0);
+  }
+  const std::string victim = (dir / "victim").string();
+  for (const auto& [name, target] : {std::pair{"tree/absolute", victim.c_str()},
+                                     {"tree/relative", "../victim"},
+                                     {"tree/within", "own"},
+                                     {"tree/loop", "loop"},
+                                     {"rootlink", victim.c_str()}}) {
+    fs::create_symlink(target, dir / name);
+    ASSERT_EQ(::lchown((dir / name).c_str(), std::string_view(name) == "rootlink" ? 0 : 65534, 65534), 0);
+  }
+  // the path, the directory it reaches
+  const std::pair<const char*, const char*> cases[] = {
+      {"tree/absolute", nullptr}, {"tree/relative", nullptr},  {"tree/rootdir", nullptr}, {"tree/loop", nullptr},
+      {"tree/own/..", "tree"},    {"tree/within", "tree/own"}, {"rootlink", "victim"}};
+  Env env;
+  for (const auto& [path, reaches] : cases) {
+    EXPECT_EQ(OutputFile::open((dir / path / "IDN.imp").string(), OutputMode::kReplace).has_value(),
+              reaches != nullptr);
+    env.log.logPath = (dir / path / "sstrxv.log").string();
+    ::testing::internal::CaptureStderr();
+    env.writeLog("Import x fertig.");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr().empty(), reaches != nullptr) << path;
+    EXPECT_TRUE(!reaches || fs::remove(dir / reaches / "sstrxv.log")) << path;
+  }
+}
+
+// The temporary file of a living writer, named or not yet, is locked from
+// its creation, so that another run's sweep leaves it.
+TEST_F(FilesTest, TemporaryIsLockedFromItsCreation) {
+  for (const TemporaryKind kind : {TemporaryKind::kUnnamedWhereSupported, TemporaryKind::kNamed}) {
+    auto writer = OutputFile::open((dir / "IDN.imp").string(), OutputMode::kReplace, kind);
+    int temporaries = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+      std::error_code error;
+      if (fs::read_symlink(entry.path(), error).parent_path() != dir) continue;
+      ++temporaries;
+      EXPECT_NE(::flock(FileHandle(::open(entry.path().c_str(), O_RDONLY | O_CLOEXEC)).get(), LOCK_EX | LOCK_NB), 0);
+    }
+    EXPECT_EQ(temporaries, 1);
+  }
+}
+
+// Whatever kind of temporary a run uses, it removes the hidden files of its
+// name that no writer holds (for a long name, by its shortened pattern) and
+// writes names up to the longest a directory holds; a held leftover and
+// what is no regular file stay.
+TEST_F(FilesTest, LeftoversAreSweptAndLongNamesWritten) {
+  for (const std::size_t length : {7ul, 248ul, 255ul}) {
+    const std::string name(length, 'N');
+    const std::string pattern = "." + name.substr(0, 247) + ".";
+    for (const TemporaryKind kind : {TemporaryKind::kUnnamedWhereSupported, TemporaryKind::kNamed}) {
+      writeText(dir / (pattern + "k3Xa9Q"), "left by a process that ended");
+      writeText(dir / (pattern + "b7Yc2W"), "held by a living writer");
+      const FileHandle holder(::open((dir / (pattern + "b7Yc2W")).c_str(), O_RDONLY | O_CLOEXEC));
+      ASSERT_EQ(::flock(holder.get(), LOCK_EX) | ::mkfifo((dir / (pattern + "f1f0AB")).c_str(), 0600), 0);
+      auto file = OutputFile::open((dir / name).string(), OutputMode::kReplace, kind);
+      EXPECT_TRUE(file && file->write("today\r\n") && file->commit()) << length;
+      EXPECT_EQ(names(), (std::set<std::string>{name, pattern + "b7Yc2W", pattern + "f1f0AB"})) << length;
+      fs::remove_all(dir), fs::create_directory(dir);
+    }
+  }
+}
+
+// Under umask 000, no file the program creates (an interface file, the log)
+// is writable by others; reading stays as the umask allows.
+TEST_F(FilesTest, CreatedFilesAreNeverWritableByOthers) {
+  const mode_t previousMask = ::umask(0);
+  Env env;
+  env.log.logPath = (dir / "sstrxv.log").string();
+  env.writeLog("Import x fertig.");
+  for (const OutputMode mode : {OutputMode::kReplace, OutputMode::kRecreate, OutputMode::kAppend}) {
+    auto file = OutputFile::open((dir / ("IDN.imp" + std::to_string(static_cast<int>(mode)))).string(), mode);
+    EXPECT_TRUE(file && file->commit());
+  }
+  ::umask(previousMask);
+  for (const auto& entry : fs::directory_iterator(dir))
+    EXPECT_EQ(entry.status().permissions(), fs::perms(0664)) << entry;
 }

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -192,4 +194,22 @@ TEST_F(LogTest, ConcurrentRotationKeepsEveryLine) {
     ASSERT_EQ(historyKept, historyLines) << "round " << round;
     ASSERT_EQ(messages.size(), static_cast<std::size_t>(kRuns * kLinesPerRun)) << "round " << round;
   }
+}
+
+// A line cut short (here by the file-size limit) is taken back, so the
+// next line starts a line of its own.
+TEST_F(LogTest, LineCutShortIsTakenBack) {
+  rlimit previous{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+  const auto previousSignal = std::signal(SIGXFSZ, SIG_IGN);
+  for (const rlim_t taken : {rlim_t{1}, rlim_t{30}}) {
+    std::ofstream(log(), std::ios::binary) << "history\n";
+    const rlimit limited{8 + taken, previous.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    env.writeLog("Import x fertig.");  // cut short: taken back, and sent to standard error
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &previous), 0);
+    env.writeLog("next");
+    EXPECT_EQ(read(log()).substr(0, 8) + read(log()).substr(8 + kStampAndBlank), "history\nnext\n") << taken;
+  }
+  std::signal(SIGXFSZ, previousSignal);
 }

@@ -1,6 +1,7 @@
 #include "tools/site_check.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -86,6 +87,14 @@ TEST_F(SiteCheckTest, EachFaultFailsItsCheckWithTheReason) {
        [this] { writeFile(layout.outDir() / "file", ""); },
        "out/file/sub",
        {"FAIL  output directory ROOT/out/file/sub: not writable: Not a directory"}},
+      {"output directory through a link that another user planted",
+       [this] {
+         fs::create_symlink(layout.root() / "Files", layout.outDir() / "planted");
+         ASSERT_TRUE(::geteuid() != 0 || ::lchown((layout.outDir() / "planted").c_str(), 65534, 65534) == 0);
+       },
+       "out/planted",
+       {"FAIL  output directory ROOT/out/planted: not writable: unsafe: " + (layout.outDir() / "planted").string() +
+        " (owner " + std::to_string(::geteuid() == 0 ? 65534 : ::geteuid()) + ") leads to / (owner 0)"}},
       {"log directory missing",
        [this] { fs::remove_all(layout.root() / "Melvarion_php"); },
        "",
