@@ -79,7 +79,8 @@ bool appendLine(int file, std::string_view line) noexcept {
   if (written == line.size()) return true;
   struct stat now {};
   if (written > 0 && start >= 0 && ::fstat(file, &now) == 0 && now.st_size == start + static_cast<off_t>(written)) {
-    static_cast<void>(::ftruncate(file, start));
+    // When the take-back fails too, the fragment stays; the caller sends the line to standard error.
+    if (::ftruncate(file, start) != 0) return false;
   }
   return false;
 }

@@ -134,7 +134,7 @@ TEST_F(FaultTest, LockedLogHoldsUpNoRun) {
   const pid_t holder = ::fork();
   if (holder == 0) {  // another process that can read the log, for at most half a minute
     ::alarm(30);
-    if (::flock(::open(layout.logFile().c_str(), O_RDONLY), LOCK_EX) == 0) static_cast<void>(::write(ready[1], "l", 1));
+    if (::flock(::open(layout.logFile().c_str(), O_RDONLY), LOCK_EX) != 0 || ::write(ready[1], "l", 1) != 1) ::_exit(1);
     ::pause();
   }
   ::close(ready[1]);
