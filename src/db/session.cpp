@@ -55,6 +55,7 @@ RC dbOpenSession(DbSession& session, std::string_view user, std::string_view pas
   const std::string databaseText(database);
   if (mysql_real_connect(connection.get(), hostText.empty() ? nullptr : hostText.c_str(), userText.c_str(),
                          passwordText.c_str(), databaseText.c_str(), options.port, nullptr, 0) == nullptr) {
+    session.connectError = mysql_error(connection.get());
     return static_cast<RC>(mysql_errno(connection.get()));
   }
   session.connection = std::move(connection);

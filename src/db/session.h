@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "db/runtime.h"
@@ -42,6 +43,7 @@ struct DbSession {
   BoundedText host{200};      // NET8; empty: the client library's default host
   BoundedText user{200};      // LOGIN
   BoundedText password{200};  // PASS
+  std::string connectError;   // the client library's text of the last failed connect
 };
 
 inline constexpr std::string_view kDatabaseName = "MVSYSTEM";
