@@ -102,6 +102,12 @@ TEST_F(SiteCheckTest, AGoodSitePassesEveryCheckWithoutWritingAnything) {
   EXPECT_EQ(lines, expected);
   EXPECT_FALSE(fs::exists(layout.logFile()));
   EXPECT_TRUE(fs::is_empty(layout.outDir()));
+
+  // A premium file's heading and blank lines are no personnel numbers.
+  fs::create_directories(layout.root() / "transfer" / "QORV");
+  writeFile(layout.root() / "transfer" / "QORV" / "PraemienQORV.txt", "Pnr ZG ZK\r\n0001 1.5 2\r\n\r\n0002 3 4\r\n");
+  EXPECT_EQ(check(layout.outDir().string(), code).at(lines.size() - 2),
+            "OK    premium file ../../transfer/QORV/PraemienQORV.txt: 4 lines, 2 personnel numbers");
 }
 
 // The line as an expectation ending in "*" sees it: matched up to the "*",
