@@ -26,9 +26,10 @@ class SiteCheckTest : public WriterTest {
  protected:
   void SetUp() override {
     WriterTest::SetUp();
-    db.exec(std::string("DROP USER IF EXISTS ") + kSiteUser + "@localhost; CREATE USER " + kSiteUser +
-            "@localhost IDENTIFIED BY '" + kProgramPassword + "'; GRANT SELECT, EXECUTE ON MVSYSTEM.* TO " + kSiteUser +
-            "@localhost");
+    const std::string user = std::string(kSiteUser) + "@localhost";
+    db.exec("DROP USER IF EXISTS " + user + "; CREATE USER " + user + " IDENTIFIED BY '" + kProgramPassword +
+            "'; GRANT SELECT ON MVSYSTEM.* TO " + user + "; GRANT EXECUTE ON FUNCTION MVSYSTEM.getdate TO " + user +
+            "; GRANT EXECUTE ON FUNCTION MVSYSTEM.DAS TO " + user);
     layout.writeSettings("", kSiteUser, kProgramPassword);
   }
   void TearDown() override { db.exec(std::string("DROP USER IF EXISTS ") + kSiteUser + "@localhost"); }
@@ -193,7 +194,10 @@ TEST_F(SiteCheckTest, EachFaultFailsItsCheckWithTheReason) {
       {"EXECUTE not granted on the functions",
        [this] {
          addTenant("T1", "1");
-         db.exec(std::string("REVOKE EXECUTE ON MVSYSTEM.* FROM ") + kSiteUser + "@localhost");
+         for (const char* function : {"getdate", "DAS"}) {
+           db.exec(std::string("REVOKE EXECUTE ON FUNCTION MVSYSTEM.") + function + " FROM " + kSiteUser +
+                   "@localhost");
+         }
        },
        "",
        {"FAIL  file type MST, " + kTenant1 + ": error 1370: execute command denied to user*",
