@@ -301,8 +301,9 @@ void checkPremiumFile(Report& report, const std::optional<std::vector<std::strin
   }
   const PremiumResult read = readPraemien();
   if (read.status == PremiumStatus::kRead) {
-    report.pass(label,
-                formatText("%zu lines, %zu personnel numbers", read.table.entryCount(), personnelNumbers(read.table)));
+    const std::size_t persons = personnelNumbers(read.table);
+    report.pass(label, formatText("%zu lines, %zu personnel number%s", read.table.entryCount(), persons,
+                                  persons == 1 ? "" : "s"));
   } else if (read.status != PremiumStatus::kOpenFailed) {
     report.fail(label, premiumStatusMessage(read.status));
   } else if (exists(platform::nativePath(kPremiumFilePath))) {
