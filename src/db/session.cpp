@@ -86,7 +86,10 @@ RC dbOpenSession(DbSession& session, std::string_view user, std::string_view pas
       },
       [&](int ready) { return mysql_real_connect_cont(&connected, handle, ready); });
   if (!inTime) return CR_SERVER_LOST;
-  if (connected == nullptr) return static_cast<RC>(mysql_errno(handle));
+  if (connected == nullptr) {
+    session.connectError = mysql_error(handle);
+    return static_cast<RC>(mysql_errno(handle));
+  }
   session.connection = std::move(connection);
   Cursor cursor;
   // a failure leaves the server's default commit mode

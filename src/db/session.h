@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "db/runtime.h"
@@ -59,6 +60,7 @@ struct DbSession {
   BoundedText host{200};      // NET8; empty: the client library's default host
   BoundedText user{200};      // LOGIN
   BoundedText password{200};  // PASS
+  std::string connectError;   // the client library's text of the last failed connect
 };
 
 inline constexpr std::string_view kDatabaseName = "MVSYSTEM";

@@ -41,6 +41,10 @@ struct ExportContext {
   // Every lookup sends its own statement per row instead of the set
   // statements (the tests compare both ways).
   bool perRowLookups = false;
+  // Set by the set-up check, which runs a writer to have the server judge
+  // its statements: the lines go nowhere, and every statement but the
+  // tenant cursor delivers at most one row.
+  bool statementCheck = false;
 
   // A key value escaped for a place between single quotes.
   [[nodiscard]] std::string quoted(std::string_view value) const { return sqlValue(session, value); }

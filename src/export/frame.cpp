@@ -43,6 +43,24 @@ class WalkedTenant {
   Tenant tenant_;
 };
 
+// The rows a statement may deliver in the set-up check's run of a writer:
+// one, or as many as in a run (for the tenant cursor, so that the walk
+// visits every tenant).
+RC limitRows(ExportContext& context, bool oneRow) noexcept {
+  if (!context.statementCheck) return RC_OK;
+  Cursor cursor;
+  return dbExecute(context.session, cursor,
+                   oneRow ? "SET SESSION sql_select_limit = 1" : "SET SESSION sql_select_limit = DEFAULT");
+}
+
+// The tenant cursor, read whole also in the set-up check.
+RC openTenantCursor(ExportContext& context, Cursor& tenantCursor) noexcept {
+  if (const RC lifted = limitRows(context, false); lifted != RC_OK) return lifted;
+  const RC opened = SQLOpenMvs112Mnd(context.session, tenantCursor);
+  const RC limited = limitRows(context, true);
+  return opened != RC_OK ? opened : limited;
+}
+
 // One tenant: schema switch, tenant message, the writer's rows.
 Step exportTenant(ExportContext& context, const TenantMessage& message, WriterQuery& query, const Tenant& tenant,
                   InterfaceFile& file) noexcept {
@@ -75,7 +93,7 @@ Step exportTenant(ExportContext& context, const TenantMessage& message, WriterQu
 Produced walkTenants(ExportContext& context, const TenantMessage& message, WriterQuery& query,
                      InterfaceFile& file) noexcept {
   Cursor tenantCursor;
-  if (const RC opened = SQLOpenMvs112Mnd(context.session, tenantCursor); opened != RC_OK) {
+  if (const RC opened = openTenantCursor(context, tenantCursor); opened != RC_OK) {
     if (dbFailure(context.env, "SQLOpenMvs112Mnd", opened) == Step::kStatementTooLong)
       return Produced::kStatementTooLong;
     return Produced::kFirstCursorFailed;
@@ -129,6 +147,32 @@ WriterResult finish(Env& env, InterfaceFile&& file, const std::string& path, Pro
   return written ? WriterResult::kOk : WriterResult::kFileError;
 }
 
+// The writer's frame: its output, start message, rows and closing message.
+WriterResult runFrame(ExportContext& context, const WriterTexts& texts, WriterQuery& query,
+                      const OutputTarget& target) noexcept {
+  const std::string& path = target.path;
+  std::optional<InterfaceFile> file =
+      context.statementCheck ? InterfaceFile::discarding() : InterfaceFile::open(path, target.mode);
+  if (!file) {
+    logMessage(context.env, texts.openFailure, path.c_str());
+    return WriterResult::kFileError;
+  }
+  if (target.logStart) logMessage(context.env, texts.start, path.c_str(), target.key.c_str());
+  query.afterStart(context);
+
+  const Produced produced =
+      texts.tenant ? walkTenants(context, *texts.tenant, query, *file) : readRows(context, query, *file);
+  if (produced == Produced::kStatementTooLong) {
+    std::move(*file).drop();
+    return WriterResult::kStatementTooLong;
+  }
+  if (produced == Produced::kFirstCursorFailed) {
+    std::move(*file).abandon();
+    return WriterResult::kDbError;
+  }
+  return finish(context.env, std::move(*file), path, produced);
+}
+
 }  // namespace
 
 void Tenant::clear() noexcept {
@@ -179,26 +223,10 @@ WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQ
 
 WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query,
                        const OutputTarget& target) noexcept {
-  const std::string& path = target.path;
-  std::optional<InterfaceFile> file = InterfaceFile::open(path, target.mode);
-  if (!file) {
-    logMessage(context.env, texts.openFailure, path.c_str());
-    return WriterResult::kFileError;
-  }
-  if (target.logStart) logMessage(context.env, texts.start, path.c_str(), target.key.c_str());
-  query.afterStart(context);
-
-  const Produced produced =
-      texts.tenant ? walkTenants(context, *texts.tenant, query, *file) : readRows(context, query, *file);
-  if (produced == Produced::kStatementTooLong) {
-    std::move(*file).drop();
-    return WriterResult::kStatementTooLong;
-  }
-  if (produced == Produced::kFirstCursorFailed) {
-    std::move(*file).abandon();
-    return WriterResult::kDbError;
-  }
-  return finish(context.env, std::move(*file), path, produced);
+  if (limitRows(context, true) != RC_OK) return WriterResult::kDbError;
+  const WriterResult result = runFrame(context, texts, query, target);
+  static_cast<void>(limitRows(context, false));
+  return result;
 }
 
 RC SQLOpenMvs112Mnd(DbSession& session, Cursor& tenantCursor) noexcept {

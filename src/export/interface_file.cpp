@@ -13,29 +13,29 @@ std::optional<InterfaceFile> InterfaceFile::open(const std::string& path, platfo
 }
 
 void InterfaceFile::flush() noexcept {
-  if (!failed_ && !file_.write(buffer_)) failed_ = true;
+  if (!failed_ && file_ && !file_->write(buffer_)) failed_ = true;
   buffer_.clear();
 }
 
 bool InterfaceFile::close() && noexcept {
   flush();
   if (failed_) return false;
-  failed_ = !file_.commit();
+  failed_ = file_ && !file_->commit();
   return !failed_;
 }
 
 void InterfaceFile::drop() && noexcept {
   buffer_.clear();
-  file_.discard();
+  if (file_) file_->discard();
 }
 
 void InterfaceFile::abandon() && noexcept {
-  if (!file_.replaces()) {
+  if (file_ && !file_->replaces()) {
     static_cast<void>(std::move(*this).close());
     return;
   }
   buffer_.clear();
-  file_.discard();
+  if (file_) file_->discard();
 }
 
 }  // namespace sstrxv

@@ -17,6 +17,9 @@ class InterfaceFile {
   // writer's file (kReplace) takes the place of the path only when it is
   // closed without failure. Nothing when the file cannot be opened.
   [[nodiscard]] static std::optional<InterfaceFile> open(const std::string& path, platform::OutputMode mode) noexcept;
+  // A file whose lines are built and go nowhere: the set-up check runs a
+  // writer for its statements only.
+  [[nodiscard]] static InterfaceFile discarding() noexcept { return InterfaceFile(std::nullopt); }
 
   InterfaceFile(InterfaceFile&&) noexcept = default;
   InterfaceFile& operator=(InterfaceFile&&) = delete;
@@ -57,10 +60,10 @@ class InterfaceFile {
  private:
   static constexpr std::size_t kFlushBytes = std::size_t{1} << 18;
 
-  explicit InterfaceFile(platform::OutputFile&& file) noexcept : file_(std::move(file)) {}
+  explicit InterfaceFile(std::optional<platform::OutputFile>&& file) noexcept : file_(std::move(file)) {}
   void flush() noexcept;
 
-  platform::OutputFile file_;
+  std::optional<platform::OutputFile> file_;  // nothing: the lines go nowhere
   std::string buffer_;
   bool failed_ = false;
 };

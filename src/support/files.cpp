@@ -378,4 +378,8 @@ bool OutputFile::commit() noexcept {
   return true;
 }
 
+bool OutputFile::setOwnerAndMode(unsigned owner, unsigned group, unsigned mode) noexcept {
+  return file_ && ::fchown(file_.get(), owner, group) == 0 && ::fchmod(file_.get(), mode) == 0;
+}
+
 }  // namespace sstrxv::platform

@@ -107,6 +107,8 @@ class OutputFile {
   ~OutputFile();
 
   [[nodiscard]] bool write(std::string_view bytes) noexcept { return writeAll(file_.get(), bytes); }
+  // Gives the file an owner, a group and permission bits before it takes the path.
+  [[nodiscard]] bool setOwnerAndMode(unsigned owner, unsigned group, unsigned mode) noexcept;
   // Brings the file to the disk and, for a replacement, puts it in place of
   // the path. False when that fails; the replacement is then removed.
   [[nodiscard]] bool commit() noexcept;

@@ -30,4 +30,38 @@ struct SettingResult {
 [[nodiscard]] SettingResult readSettingFromText(std::string_view section, std::string_view key, long number,
                                                 std::string_view text) noexcept;
 
+// The connection records of the settings file: the host (empty: the local
+// server), the user and the password, as plain values.
+struct Credentials {
+  std::string_view host;
+  std::string_view user;
+  std::string_view password;
+};
+
+// The longest value a lookup gives back whole.
+inline constexpr std::size_t kSettingValueLimit = 200;
+
+// The settings text with the records NET8, LOGIN and PASS (section
+// "Datenbank", numbers 1 to 3, values enciphered, every line ended by CR LF)
+// in place of every record that a lookup of one of these keys would find.
+// Every other line stays byte for byte. The records take the place of the
+// first one replaced; without one they follow the last record (a line end
+// is added to a last line without one), or, when the lines do not pair up
+// (an odd number), they come first, where the lookup pairs them as written.
+[[nodiscard]] std::string withCredentials(std::string_view text, const Credentials& credentials);
+
+enum class CredentialsWrite {
+  kWritten,
+  kValueUnfit,    // a value longer than a lookup gives back, or with a CR, LF or NUL
+  kNotPlainFile,  // a link, a file with other names, no regular file, larger than a settings file
+  kUnreadable,    // the file cannot be opened or read
+  kWriteFailed,   // the replacement could not be written or put in place
+};
+
+// Writes the records into the settings file at the path (backslashes as
+// separators): the file is read without following a link, and replaced whole
+// by a new file that gets its owner, group and permission bits (a new file:
+// the caller's, 0600). A missing file is created with the records alone.
+[[nodiscard]] CredentialsWrite writeCredentials(std::string_view path, const Credentials& credentials) noexcept;
+
 }  // namespace sstrxv

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "db/runtime.h"
@@ -21,6 +22,7 @@
 #include "support/settings.h"
 #include "support/text.h"
 #include "tools/interface_reader.h"
+#include "tools/statement_check.h"
 
 namespace sstrxv {
 namespace {
@@ -69,10 +71,20 @@ bool exists(const std::string& nativePath) {
   return std::filesystem::exists(nativePath, error);
 }
 
+// A path of the program as the check shows it: with "/" as separator.
+std::string slashed(std::string_view path) { return shown(platform::nativePath(path)); }
+
+// Where the program looks for a file: its absolute path.
+std::string lookedFor(std::string_view path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(platform::nativePath(path), error);
+  return shown((error ? std::filesystem::path(platform::nativePath(path)) : absolute.lexically_normal()).string());
+}
+
 // What is wrong with a file the program reads, or "" when it is a readable regular file.
 std::string unreadableReason(std::string_view path) {
   const std::string native = platform::nativePath(path);
-  if (!exists(native)) return "missing";
+  if (!exists(native)) return "missing (looked for " + lookedFor(path) + ")";
   if (!isRegularFile(native)) return "not a regular file";
   if (access(native.c_str(), R_OK) != 0) return std::strerror(errno);
   return {};
@@ -95,8 +107,9 @@ void checkWritable(Report& report, std::string_view what, std::string_view direc
   }
 }
 
-// What a connection error number usually means.
-std::string_view connectHint(RC rc) noexcept {
+// What a connection error number usually means; "" when it needs no hint.
+std::string_view connectHint(RC rc, std::string_view host) noexcept {
+  const bool local = host.empty() || host == "localhost";
   switch (rc) {
     case 1044:
       return "the user may not use the database MVSYSTEM";
@@ -105,14 +118,21 @@ std::string_view connectHint(RC rc) noexcept {
     case 1049:
       return "no database MVSYSTEM on the server";
     case 2002:
-      return "no local server at the default socket";
+      return local ? "no local server at the default socket" : "no server answers at the host";
     case 2003:
       return "no server answers at the host";
     case 2005:
       return "unknown host";
     default:
-      return "see the client library's error list";
+      return {};
   }
+}
+
+// A failed connect: the error number, the client library's own text and a hint.
+std::string connectFailure(RC rc, std::string_view libraryText, std::string_view host) {
+  std::string text = formatText("error %ld: ", rc) + shown(libraryText);
+  if (const std::string_view hint = connectHint(rc, host); !hint.empty()) text += " (" + std::string(hint) + ")";
+  return text;
 }
 
 struct Credentials {
@@ -124,7 +144,7 @@ struct Credentials {
 
 Credentials checkSettings(Report& report) {
   Credentials credentials;
-  const std::string label = "settings file " + std::string(kSettingsFilePath);
+  const std::string label = "settings file " + slashed(kSettingsFilePath);
   if (const std::string reason = unreadableReason(kSettingsFilePath); !reason.empty()) {
     report.fail(label, reason);
     return credentials;
@@ -161,12 +181,13 @@ Credentials checkSettings(Report& report) {
   return credentials;
 }
 
-void checkProductRelease(Report& report, DbSession& session) {
+// The product release the writers are run for.
+double checkProductRelease(Report& report, DbSession& session) {
   double version = 0.0;
   const RC rc = readProductVersion(session, kProductPattern, version);
   if (rc != RC_OK && rc != RC_NO_MORE_ROWS) {
     report.fail("product release", formatText("the product table cannot be read, error %ld", rc));
-    return;
+    return version;
   }
   const char* badges = version >= 5.9   ? "badge file with cost centre and calendar"
                        : version >= 5.4 ? "badge file with cost centre"
@@ -177,15 +198,17 @@ void checkProductRelease(Report& report, DbSession& session) {
   } else {
     report.pass("product release", formatText("%.2f (%s)", version, badges));
   }
+  return version;
 }
 
-// The tenants the tenant loop would walk; their locations, for the premium check.
-std::vector<std::string> checkTenants(Report& report, DbSession& session) {
+// The tenants the tenant loop would walk; their locations, for the premium
+// check (nothing when the tenant table cannot be read).
+std::optional<std::vector<std::string>> checkTenants(Report& report, DbSession& session) {
   std::vector<std::string> locations;
   Cursor tenantCursor;
   if (const RC opened = SQLOpenMvs112Mnd(session, tenantCursor); opened != RC_OK) {
     report.fail("tenants", formatText("the tenant table cannot be read, error %ld", opened));
-    return locations;
+    return std::nullopt;
   }
   bool walkStopped = false;
   for (;;) {
@@ -197,8 +220,8 @@ std::vector<std::string> checkTenants(Report& report, DbSession& session) {
       break;
     }
     locations.emplace_back(tenant.location.view());
-    const std::string label = "tenant schema " + shown(tenant.schemaName.view()) + ", licence " +
-                              shown(tenant.licenceNumber.view()) + ", tenant " + shown(tenant.tenantNumber.view());
+    const std::string label =
+        describeTenant(tenant.schemaName.view(), tenant.licenceNumber.view(), tenant.tenantNumber.view());
     if (!isPlainIdentifier(tenant.schemaName.view())) {
       report.fail(label, walkStopped ? "not a plain identifier" : "not a plain identifier: the tenant walk stops here");
       walkStopped = true;
@@ -213,6 +236,20 @@ std::vector<std::string> checkTenants(Report& report, DbSession& session) {
   return locations;
 }
 
+// Every file type's statements as the server judges them in a run.
+void checkFileTypes(Report& report, DbSession& session, double productVersion) {
+  for (const StatementCheck& check : checkStatements(session, productVersion)) {
+    const std::string label = "file type " + std::string(check.code);
+    if (check.passed) {
+      report.pass(label, check.tenants == 0 ? std::string("statements accepted")
+                                            : formatText("statements accepted for %zu tenant%s", check.tenants,
+                                                         check.tenants == 1 ? "" : "s"));
+    } else {
+      report.fail(check.failedTenant.empty() ? label : label + ", " + check.failedTenant, check.reason);
+    }
+  }
+}
+
 void checkSaldoSettings(Report& report) {
   const std::string label(kSaldoSettingsPath);
   const SaldoSettingsResult read = readSaldoSettings();
@@ -220,7 +257,7 @@ void checkSaldoSettings(Report& report) {
     if (exists(platform::nativePath(kSaldoSettingsPath))) {
       report.fail(label, "cannot be read: " + unreadableReason(kSaldoSettingsPath));
     } else {
-      report.pass(label, "missing: the balance file shows no display slots");
+      report.pass(label, unreadableReason(kSaldoSettingsPath) + ": the balance file shows no display slots");
     }
     return;
   }
@@ -240,21 +277,44 @@ void checkSaldoSettings(Report& report) {
   }
 }
 
-void checkPremiumFile(Report& report, const std::vector<std::string>& locations) {
-  const std::string label = "premium file " + std::string(kPremiumFilePath);
+// The personnel numbers of the premium file: its distinct keys, without
+// blank lines and without a heading line (a first line whose first column
+// holds no digit).
+std::size_t personnelNumbers(const PremiumTable& table) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < table.keyCount(); ++i) {
+    const std::string_view key = table.keyAt(i);
+    const bool heading = i == 0 && key.find_first_of("0123456789") == std::string_view::npos;
+    if (!key.empty() && !heading) ++count;
+  }
+  return count;
+}
+
+// locations: those of the tenants, nothing when they could not be read.
+void checkPremiumFile(Report& report, const std::optional<std::vector<std::string>>& locations) {
+  const std::string label = "premium file " + slashed(kPremiumFilePath);
   bool needed = false;
-  for (const std::string& location : locations) needed = needed || location == kPremiumLocation;
+  for (const std::string& location : locations.value_or(std::vector<std::string>{})) {
+    needed = needed || location == kPremiumLocation;
+  }
   const PremiumResult read = readPraemien();
   if (read.status == PremiumStatus::kRead) {
-    report.pass(label, formatText("%zu lines, %zu personnel numbers", read.table.entryCount(), read.table.keyCount()));
+    const std::size_t persons = personnelNumbers(read.table);
+    report.pass(label, formatText("%zu lines, %zu personnel number%s", read.table.entryCount(), persons,
+                                  persons == 1 ? "" : "s"));
   } else if (read.status != PremiumStatus::kOpenFailed) {
     report.fail(label, premiumStatusMessage(read.status));
   } else if (exists(platform::nativePath(kPremiumFilePath))) {
     report.fail(label, "cannot be read: " + unreadableReason(kPremiumFilePath));
+  } else if (!locations) {
+    report.fail(label,
+                unreadableReason(kPremiumFilePath) + ": whether a tenant needs it is not checked: no connection");
   } else if (needed) {
-    report.fail(label, "missing: the tenants at location " + std::string(kPremiumLocation) + " get no premium texts");
+    report.fail(label, unreadableReason(kPremiumFilePath) + ": the tenants at location " +
+                           std::string(kPremiumLocation) + " get no premium texts");
   } else {
-    report.pass(label, "missing, not needed: no tenant at location " + std::string(kPremiumLocation));
+    report.pass(label, unreadableReason(kPremiumFilePath) + ", not needed: no tenant at location " +
+                           std::string(kPremiumLocation));
   }
 }
 
@@ -262,7 +322,8 @@ int runChecks(std::string_view outputDirectory, std::string& text) {
   Report report(text);
   const Credentials credentials = checkSettings(report);
 
-  std::vector<std::string> locations;
+  std::optional<std::vector<std::string>> locations;
+  bool connected = false;
   Env env;  // the real one; opening a session neither logs nor pauses
   DbSession session(env);
   if (!credentials.usable) {
@@ -270,14 +331,20 @@ int runChecks(std::string_view outputDirectory, std::string& text) {
   } else if (const RC rc =
                  dbOpenSession(session, credentials.user, credentials.password, credentials.host, kDatabaseName);
              rc != RC_OK) {
-    report.fail("connection", formatText("error %ld: ", rc) + std::string(connectHint(rc)));
+    report.fail("connection", connectFailure(rc, session.connectError, credentials.host));
   } else {
+    connected = true;
     report.pass("connection",
                 "connected to " + std::string(kDatabaseName) + " on " +
                     (credentials.host.empty() ? std::string("the local server") : shown(credentials.host)));
-    checkProductRelease(report, session);
+    const double productVersion = checkProductRelease(report, session);
     locations = checkTenants(report, session);
+    checkFileTypes(report, session, productVersion);
     dbDisconnect(session);
+  }
+  if (!connected) {
+    for (const char* what : {"product release", "tenants", "file types"})
+      report.fail(what, "not checked: no connection");
   }
 
   const LogSettings log;

@@ -2,11 +2,15 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <vector>
 
+#include "scratch_dir.h"
 #include "support/cipher.h"
 #include "support/settings.h"
 
 using namespace sstrxv;
+using sstrxv::test::readBytes;
 namespace fs = std::filesystem;
 
 namespace {
@@ -77,4 +81,88 @@ TEST_F(SettingsTest, SectionAndNumberAreCriteriaOnlyWhenGiven) {
   EXPECT_EQ(readSetting("", "", 1, path.string()).settingValue.view(), "first");
   // nothing given: nothing matches
   EXPECT_TRUE(readSetting("", "", 0, path.string()).settingValue.empty());
+}
+
+namespace {
+
+const Credentials kNew = {"dbhost", "exporter", "pass;word"};
+
+// The records alone, as the code writes them into an empty file.
+std::string newRecords() { return withCredentials("", kNew); }
+
+}  // namespace
+
+TEST_F(SettingsTest, TheConnectionRecordsReadBackWithCrLfLineEnds) {
+  const std::string records = newRecords();
+  EXPECT_EQ(readSettingFromText("", "NET8", 0, records).settingValue.view(), kNew.host);
+  EXPECT_EQ(readSettingFromText("", "LOGIN", 0, records).settingValue.view(), kNew.user);
+  EXPECT_EQ(readSettingFromText("", "PASS", 0, records).settingValue.view(), kNew.password);
+  std::size_t lines = 0;
+  for (std::size_t end = 0; (end = records.find('\n', end)) != std::string::npos; ++end, ++lines) {
+    EXPECT_EQ(records[end - 1], '\r') << records;
+  }
+  EXPECT_EQ(lines, 6U);
+}
+
+// Every other line stays byte for byte; earlier connection records give way
+// to the new ones (shown as R in the expectations).
+TEST_F(SettingsTest, WritingTheRecordsKeepsTheOtherLinesAndReplacesTheOldOnes) {
+  const std::string old = record(";Datenbank;", "1", "NET8", "old") + record(";Datenbank;", "2", "LOGIN", "old");
+  const std::string other = record(";Dialog;", "4", "Farbe", "blau", "\n");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", "R"},
+      {other, other + "R"},
+      {other + ";Dialog;\n5;Zeile;ohne Ende", other + ";Dialog;\n5;Zeile;ohne Ende\r\nR"},
+      {other + old + other, other + "R" + other},
+      {record(";Anders;", "9", "PASS", "old") + other + old, "R" + other},
+      {other + "unpaired\r\n", "R" + other + "unpaired\r\n"},
+      {old + "unpaired", "Runpaired"},
+  };
+  for (const auto& [before, expected] : cases) {
+    std::string wanted = expected;
+    wanted.replace(wanted.find('R'), 1, newRecords());
+    EXPECT_EQ(withCredentials(before, kNew), wanted) << before;
+  }
+}
+
+// The file is replaced whole with its owner and mode; a link or a second name
+// at the path is refused and leaves everything as it was.
+TEST_F(SettingsTest, WritingTheFileKeepsItsModeAndNeverGoesThroughALink) {
+  const fs::path target = path.string() + ".target";
+  struct Case {
+    const char* name;
+    std::function<void()> prepare;
+    CredentialsWrite result;
+    fs::perms mode;  // of the file at the path afterwards
+  };
+  const std::vector<Case> cases = {
+      {"missing file", [] {}, CredentialsWrite::kWritten, fs::perms::owner_read | fs::perms::owner_write},
+      {"file of mode 0640",
+       [&] {
+         write("x\r\ny\r\n");
+         fs::permissions(path, fs::perms(0640));
+       },
+       CredentialsWrite::kWritten, fs::perms(0640)},
+      {"symbolic link", [&] { fs::create_symlink(target, path); }, CredentialsWrite::kNotPlainFile, fs::perms::none},
+      {"second name", [&] { fs::create_hard_link(target, path); }, CredentialsWrite::kNotPlainFile, fs::perms(0604)},
+      {"directory", [&] { fs::create_directory(path); }, CredentialsWrite::kNotPlainFile, fs::perms::none},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(path);
+    std::ofstream(target, std::ios::binary) << "target\n";
+    fs::permissions(target, fs::perms(0604));
+    c.prepare();
+    EXPECT_EQ(writeCredentials(path.string(), kNew), c.result);
+    EXPECT_EQ(readBytes(target), "target\n");
+    if (c.result == CredentialsWrite::kWritten) {
+      EXPECT_EQ(fs::status(path).permissions(), c.mode);
+      EXPECT_EQ(lookup("PASS"), kNew.password);
+      EXPECT_EQ(fs::hard_link_count(path), 1U);
+    } else if (c.mode != fs::perms::none) {
+      EXPECT_EQ(fs::status(path).permissions(), c.mode);
+    }
+  }
+  fs::remove_all(path);
+  fs::remove(target);
 }
