@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -85,6 +86,36 @@ struct Cursor {
 [[nodiscard]] RC dbFetch(Cursor& cursor, Row& row) noexcept;
 // 0, or -1 for a cursor without result set; callers as a rule ignore it.
 RC dbCloseCursor(Cursor& cursor) noexcept;
+// Back to the first stored row: the next fetch delivers it again.
+RC dbRewind(Cursor& cursor) noexcept;
+
+// Pipelined statements: several go out before the first answer is read,
+// so that a batch costs one round trip to the server instead of one per
+// statement. The answers come back in the order sent, each stored whole
+// into its own cursor: every cursor holds exactly the rows its statement
+// gives when sent alone, and its RC is the one dbExecute would return.
+// A failed statement does not end the batch: every answer sent is read
+// (one left unread would be taken for the next statement's), and the
+// caller decides which failure counts.
+struct PipelinedStatement {
+  Cursor cursor;  // cursor.statement: the text to send
+  RC rc = RC_FAILED;
+};
+// At most this many bytes of statement text are out before their answers
+// are read: they fit into the socket buffers between client and server, so
+// sending never waits for a server that is itself waiting for its answers
+// to be read. Each statement is a packet of its own, below kStatementLimit,
+// far below the server's packet limit.
+inline constexpr std::size_t kPipelineBytes = 64 * 1024;
+// Sends the cursor's statement without waiting for its answer.
+[[nodiscard]] RC dbSend(DbSession& session, const Cursor& cursor) noexcept;
+// Reads the answer of the oldest statement sent and not yet read and
+// stores its result set into the cursor, as dbExecute does.
+[[nodiscard]] RC dbReadResult(DbSession& session, Cursor& cursor) noexcept;
+// Runs every statement of the batch in order, at most kPipelineBytes of
+// statements out at a time. A statement that could not be sent gets the
+// failure of its send, and so does every statement after it.
+void dbExecutePipelined(DbSession& session, std::span<PipelinedStatement> batch) noexcept;
 
 // The one formatter of statement texts; no text when the statement would
 // not stay below kStatementLimit.
