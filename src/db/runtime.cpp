@@ -95,7 +95,8 @@ void dbExecutePipelined(DbSession& session, std::span<PipelinedStatement> batch)
     std::size_t end = next;
     std::size_t bytes = 0;
     RC sent = RC_OK;
-    while (end < batch.size() && (end == next || bytes + batch[end].cursor.statement.size() <= kPipelineBytes)) {
+    while (end < batch.size() && (end == next || (end - next < kPipelineStatements &&
+                                                  bytes + batch[end].cursor.statement.size() <= kPipelineBytes))) {
       bytes += batch[end].cursor.statement.size();
       sent = dbSend(session, batch[end].cursor);
       if (sent != RC_OK) break;

@@ -101,20 +101,26 @@ struct PipelinedStatement {
   Cursor cursor;  // cursor.statement: the text to send
   RC rc = RC_FAILED;
 };
-// At most this many bytes of statement text are out before their answers
-// are read: they fit into the socket buffers between client and server, so
-// sending never waits for a server that is itself waiting for its answers
-// to be read. Each statement is a packet of its own, below kStatementLimit,
-// far below the server's packet limit.
-inline constexpr std::size_t kPipelineBytes = 64 * 1024;
+// At most this many statements and bytes of statement text are out before
+// their answers are read. A server whose answers are not read stops
+// reading statements; what is out must therefore fit into the socket
+// buffers between client and server (about 200 KiB on a local socket,
+// each packet counted with some hundred bytes of overhead; the TCP window
+// at least 64 KiB), or sending would wait for a server that waits for its
+// answers to be read, until a timeout ends the connection. Each statement
+// is a packet of its own, below kStatementLimit, far below the server's
+// packet limit.
+inline constexpr std::size_t kPipelineStatements = 64;
+inline constexpr std::size_t kPipelineBytes = 32 * 1024;
 // Sends the cursor's statement without waiting for its answer.
 [[nodiscard]] RC dbSend(DbSession& session, const Cursor& cursor) noexcept;
 // Reads the answer of the oldest statement sent and not yet read and
 // stores its result set into the cursor, as dbExecute does.
 [[nodiscard]] RC dbReadResult(DbSession& session, Cursor& cursor) noexcept;
-// Runs every statement of the batch in order, at most kPipelineBytes of
-// statements out at a time. A statement that could not be sent gets the
-// failure of its send, and so does every statement after it.
+// Runs every statement of the batch in order, in parts of at most
+// kPipelineStatements and kPipelineBytes (a longer statement alone). A
+// statement that could not be sent gets the failure of its send, and so
+// does every statement after it.
 void dbExecutePipelined(DbSession& session, std::span<PipelinedStatement> batch) noexcept;
 
 // The one formatter of statement texts; no text when the statement would
