@@ -7,14 +7,19 @@ server's unix socket. Every chunk read in either direction is written on
 after half the round-trip delay, in order, so that a request and its answer
 cost the whole --delay-ms more. Bounded: at most --connections connections
 at a time (others are refused), and the proxy ends after --lifetime seconds.
+With --turns FILE it counts, per connection, the turns: the times the client
+sent after the server had sent last, i.e. the round trips the client waited
+for, which the delay multiplies; it appends the count of each connection
+that ends to FILE.
 """
 import argparse
 import asyncio
 import sys
 
 
-async def pipe(reader, writer, delay):
-    """Copies reader to writer, each chunk delay seconds after it arrived."""
+async def pipe(reader, writer, delay, side=None, last=None):
+    """Copies reader to writer, each chunk delay seconds after it arrived;
+    counts a turn in last when this side sends after the other one."""
     loop = asyncio.get_running_loop()
     queue = asyncio.Queue()
 
@@ -35,6 +40,10 @@ async def pipe(reader, writer, delay):
             data = await reader.read(65536)
             if not data:
                 break
+            if last is not None:
+                if last["side"] != side and side == "client":
+                    last["turns"] += 1
+                last["side"] = side
             queue.put_nowait((loop.time() + delay, data))
     finally:
         queue.put_nowait((0, None))
@@ -52,6 +61,7 @@ async def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--connections", type=int, default=8)
     parser.add_argument("--lifetime", type=float, default=3600.0, help="seconds until the proxy ends")
+    parser.add_argument("--turns", help="file to append each connection's round trips to")
     args = parser.parse_args()
     half = args.delay_ms / 2000.0
     active = 0
@@ -64,8 +74,12 @@ async def main():
         active += 1
         try:
             server_reader, server_writer = await asyncio.open_unix_connection(args.socket)
-            await asyncio.gather(pipe(client_reader, server_writer, half), pipe(server_reader, client_writer, half),
-                                 return_exceptions=True)
+            last = {"side": None, "turns": 0}
+            await asyncio.gather(pipe(client_reader, server_writer, half, "client", last),
+                                 pipe(server_reader, client_writer, half, "server", last), return_exceptions=True)
+            if args.turns:
+                with open(args.turns, "a", encoding="ascii") as out:
+                    out.write(f"{last['turns']}\n")
         except OSError:
             client_writer.close()
         finally:
