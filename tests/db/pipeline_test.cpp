@@ -21,11 +21,6 @@ struct Answer {
   bool operator==(const Answer&) const = default;
 };
 
-void PrintTo(const Answer& answer, std::ostream* out) {
-  *out << "RC " << answer.rc;
-  for (const std::string& row : answer.rows) *out << " [" << row << "]";
-}
-
 Answer answerOf(RC rc, Cursor& cursor) {
   Answer answer{rc, {}};
   Row row;

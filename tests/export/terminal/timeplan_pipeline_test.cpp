@@ -25,19 +25,11 @@ struct Outcome {
   long repeats = 0;     // of them sent more than once
 };
 
-// What the session's next statement delivers; with answers of the writer's
-// statements left unread it would get one of theirs.
-std::string nextAnswer(DbSession& session) {
+// The first value of the statement's answer.
+std::string firstValue(DbSession& session, const char* statement) {
   Cursor cursor;
   Row row;
-  if (dbExecute(session, cursor, "SELECT 'in step'") != RC_OK || dbFetch(cursor, row) != RC_OK) return "";
-  return std::string(row[0].view());
-}
-
-std::string connectionId(DbSession& session) {
-  Cursor cursor;
-  Row row;
-  if (dbExecute(session, cursor, "SELECT CONNECTION_ID()") != RC_OK || dbFetch(cursor, row) != RC_OK) return "0";
+  if (dbExecute(session, cursor, statement) != RC_OK || dbFetch(cursor, row) != RC_OK) return "";
   return std::string(row[0].view());
 }
 
@@ -85,9 +77,9 @@ class TimePlanPipelineTest : public WriterTest {
     program.context.interfaceFilePath = path;
     program.context.perRowLookups = oneByOne;
     Outcome outcome;
-    const std::string id = connectionId(program.session);
+    const std::string id = firstValue(program.session, "SELECT CONNECTION_ID()");
     outcome.result = write20pFile(program.context);
-    EXPECT_EQ(nextAnswer(program.session), "in step");
+    EXPECT_EQ(firstValue(program.session, "SELECT 'in step'"), "in step");  // no answer left unread
     const std::string sent =
         " FROM mysql.general_log WHERE command_type = 'Query' AND argument LIKE '%FROM MVSYSTEM.%' AND thread_id = " +
         id;
