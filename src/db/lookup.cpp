@@ -155,6 +155,15 @@ RC RememberedStatements::open(DbSession& session, std::string statement, Replay&
   return RC_OK;
 }
 
+void RememberedStatements::keep(Cursor& cursor) noexcept {
+  if (holds(cursor.statement)) return;
+  const std::size_t first = rows_.size();
+  Row row;
+  RC fetched = RC_OK;
+  while ((fetched = dbFetch(cursor, row)) == RC_OK) rows_.add(row, 0, row.size());
+  if (fetched == RC_NO_MORE_ROWS) ranges_.emplace(cursor.statement, Range{first, rows_.size(), fetched});
+}
+
 void RememberedStatements::clear() noexcept {
   ranges_ = {};
   rows_.clear();

@@ -143,6 +143,11 @@ class RememberedStatements {
     if (fetched == RC_OK) copy(row);
     return fetched;
   }
+  // Keeps the rows of a statement already run on the cursor (sent in a
+  // pipelined batch), so that open replays them; one whose rows end in a
+  // fetch failure is not kept.
+  void keep(Cursor& cursor) noexcept;
+  [[nodiscard]] bool holds(const std::string& statement) const noexcept { return ranges_.contains(statement); }
   void clear() noexcept;
 
  private:

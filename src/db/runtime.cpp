@@ -116,6 +116,58 @@ RC dbCloseCursor(Cursor& cursor) noexcept {
   return RC_OK;
 }
 
+RC dbRewind(Cursor& cursor) noexcept {
+  if (!cursor.resultSet) return RC_FAILED;
+  mysql_data_seek(cursor.resultSet.get(), 0);
+  cursor.rowsDelivered = 0;
+  return RC_OK;
+}
+
+RC dbSend(DbSession& session, const Cursor& cursor) noexcept {
+  MYSQL* connection = session.connection.get();
+  if (connection == nullptr) return CR_SERVER_GONE_ERROR;
+  if (mysql_send_query(connection, cursor.statement.data(), cursor.statement.size()) != 0) {
+    return static_cast<RC>(mysql_errno(connection));
+  }
+  return RC_OK;
+}
+
+RC dbReadResult(DbSession& session, Cursor& cursor) noexcept {
+  cursor.resultSet.reset();
+  cursor.rowsDelivered = 0;
+  MYSQL* connection = session.connection.get();
+  if (connection == nullptr) return CR_SERVER_GONE_ERROR;
+  if (mysql_read_query_result(connection) != 0) return static_cast<RC>(mysql_errno(connection));
+  cursor.resultSet.reset(mysql_store_result(connection));
+  // The error number of an earlier failed statement of the batch stays
+  // until the next send: a statement with columns but no stored rows is
+  // the failure to store them.
+  if (!cursor.resultSet && mysql_field_count(connection) != 0) return RC_FAILED;
+  return RC_OK;
+}
+
+void dbExecutePipelined(DbSession& session, std::span<PipelinedStatement> batch) noexcept {
+  std::size_t next = 0;
+  while (next < batch.size()) {
+    std::size_t end = next;
+    std::size_t bytes = 0;
+    RC sent = RC_OK;
+    while (end < batch.size() && (end == next || (end - next < kPipelineStatements &&
+                                                  bytes + batch[end].cursor.statement.size() <= kPipelineBytes))) {
+      bytes += batch[end].cursor.statement.size();
+      sent = dbSend(session, batch[end].cursor);
+      if (sent != RC_OK) break;
+      ++end;
+    }
+    for (std::size_t i = next; i < end; ++i) batch[i].rc = dbReadResult(session, batch[i].cursor);
+    if (sent != RC_OK) {
+      for (std::size_t i = end; i < batch.size(); ++i) batch[i].rc = sent;
+      return;
+    }
+    next = end;
+  }
+}
+
 std::optional<std::string> formatStatement(const char* format, ...) noexcept {
   va_list args;
   va_start(args, format);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -117,6 +118,42 @@ template <typename Start, typename Resume>
 [[nodiscard]] RC dbFetch(Cursor& cursor, Row& row) noexcept;
 // 0, or -1 for a cursor without result set; callers as a rule ignore it.
 RC dbCloseCursor(Cursor& cursor) noexcept;
+// Back to the first stored row: the next fetch delivers it again.
+RC dbRewind(Cursor& cursor) noexcept;
+
+// Pipelined statements: several go out before the first answer is read,
+// so that a batch costs one round trip to the server instead of one per
+// statement. The answers come back in the order sent, each stored whole
+// into its own cursor: every cursor holds exactly the rows its statement
+// gives when sent alone, and its RC is the one dbExecute would return.
+// A failed statement does not end the batch: every answer sent is read
+// (one left unread would be taken for the next statement's), and the
+// caller decides which failure counts.
+struct PipelinedStatement {
+  Cursor cursor;  // cursor.statement: the text to send
+  RC rc = RC_FAILED;
+};
+// At most this many statements and bytes of statement text are out before
+// their answers are read. A server whose answers are not read stops
+// reading statements; what is out must therefore fit into the socket
+// buffers between client and server (about 200 KiB on a local socket,
+// each packet counted with some hundred bytes of overhead; the TCP window
+// at least 64 KiB), or sending would wait for a server that waits for its
+// answers to be read, until a timeout ends the connection. Each statement
+// is a packet of its own, below kStatementLimit, far below the server's
+// packet limit.
+inline constexpr std::size_t kPipelineStatements = 64;
+inline constexpr std::size_t kPipelineBytes = 32 * 1024;
+// Sends the cursor's statement without waiting for its answer.
+[[nodiscard]] RC dbSend(DbSession& session, const Cursor& cursor) noexcept;
+// Reads the answer of the oldest statement sent and not yet read and
+// stores its result set into the cursor, as dbExecute does.
+[[nodiscard]] RC dbReadResult(DbSession& session, Cursor& cursor) noexcept;
+// Runs every statement of the batch in order, in parts of at most
+// kPipelineStatements and kPipelineBytes (a longer statement alone). A
+// statement that could not be sent gets the failure of its send, and so
+// does every statement after it.
+void dbExecutePipelined(DbSession& session, std::span<PipelinedStatement> batch) noexcept;
 
 // The one formatter of statement texts; no text when the statement would
 // not stay below kStatementLimit.

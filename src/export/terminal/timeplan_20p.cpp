@@ -3,8 +3,12 @@
 // readers with their weekdays, the time zones of one weekday, the windows of
 // one zone. The selective writer writes the same lines for the readers of
 // one control area into mgsst20p_upd.imp.
+#include <array>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "db/lookup.h"
 #include "export/frame.h"
@@ -75,6 +79,14 @@ class S20PQuery : public RowQuery {
   Step writeZones(ExportContext& context, InterfaceFile& file) noexcept;
   bool writeWindows(ExportContext& context, InterfaceFile& file) noexcept;
 
+  std::optional<std::string> zoneStatement(ExportContext& context, const std::string& terminal,
+                                           const std::string& reader, const std::string& weekday) const;
+  std::optional<std::string> windowStatement(ExportContext& context, std::string_view zone) const;
+  void readDays() noexcept;
+  RC takeZones(ExportContext& context, std::string statement) noexcept;
+  void sendZones(ExportContext& context, std::size_t first) noexcept;
+  void sendWindows(ExportContext& context) noexcept;
+
   Cursor dayCursor_;
   Cursor zoneCursor_;
   Cursor windowCursor_;
@@ -86,6 +98,19 @@ class S20PQuery : public RowQuery {
   bool replaying_ = false;
   RememberedStatements windows_;
   RememberedStatements::Replay windowReplay_;
+  // The whole-file writer with set lookups sends its zone statements
+  // pipelined, kZoneBatch readers' weekdays at a time from the stored outer
+  // cursor on, and then the window statements of their zones that it has
+  // not yet remembered. The walk below takes every answer in its own order,
+  // so the first failure it meets is the one reported, as when each
+  // statement is sent when it is reached; the answers after it are dropped.
+  static constexpr std::size_t kZoneBatch = 256;
+  bool pipelined_ = false;
+  std::vector<std::array<std::string, 3>> days_;  // terminal, reader, weekday of every outer row
+  std::size_t fetchedDays_ = 0;
+  std::size_t batchFirst_ = 0;  // the outer row of zoneBatch_[0]
+  std::vector<PipelinedStatement> zoneBatch_;
+  std::unordered_map<std::string, RC> failedWindows_;
   // The keys of the inner statements, whole as the server delivered them:
   // the record's fields are cut to their widths for the line, and a cut key
   // would select another terminal's or zone's rows.
@@ -115,12 +140,28 @@ std::string columnText(const Row& row, unsigned column) { return std::string(row
   "ZUZSTA is null)"
 
 RC S20PQuery::SQLOpenS20P(ExportContext& context) noexcept {
-  return openCursor(context.session, dayCursor_,
-                    " SELECT DISTINCT  ZLSTRM AS Terminal, lpad(cast(ZLSLES as char),2,'0') AS Leser, "
-                    "BAKWTG  AS TagNr " S20P_TABLES
-                    "ZLSZKO =  ZKONUM  AND  ((ZLSTFR is not NULL AND ZLSTFR =  "
-                    "ZBRZBK) OR  (ZLSTFR is NULL     AND ZKOTFS =  ZBRZBK))  AND  ZKOKAL = KALNUM   AND  "
-                    "ZBRZZZ = ZUZNUM" S20P_NEXT_SEVEN_DAYS_ACTIVE " ORDER BY Terminal, Leser, TagNr ");
+  pipelined_ = rememberWindows_ && !context.perRowLookups;
+  const RC opened = openCursor(context.session, dayCursor_,
+                               " SELECT DISTINCT  ZLSTRM AS Terminal, lpad(cast(ZLSLES as char),2,'0') AS Leser, "
+                               "BAKWTG  AS TagNr " S20P_TABLES
+                               "ZLSZKO =  ZKONUM  AND  ((ZLSTFR is not NULL AND ZLSTFR =  "
+                               "ZBRZBK) OR  (ZLSTFR is NULL     AND ZKOTFS =  ZBRZBK))  AND  ZKOKAL = KALNUM   AND  "
+                               "ZBRZZZ = ZUZNUM" S20P_NEXT_SEVEN_DAYS_ACTIVE " ORDER BY Terminal, Leser, TagNr ");
+  if (opened == RC_OK && pipelined_) readDays();
+  return opened;
+}
+
+// The keys of every stored outer row, for the zone statements sent ahead;
+// then the cursor is back at its first row.
+void S20PQuery::readDays() noexcept {
+  days_.clear();
+  fetchedDays_ = 0;
+  batchFirst_ = 0;
+  zoneBatch_.clear();
+  Row row;
+  while (dbFetch(dayCursor_, row) == RC_OK)
+    days_.push_back({columnText(row, 0), columnText(row, 1), columnText(row, 2)});
+  static_cast<void>(dbRewind(dayCursor_));
 }
 
 RC S20PQuery::SQLFetchS20P() noexcept {
@@ -132,20 +173,28 @@ RC S20PQuery::SQLFetchS20P() noexcept {
   terminal_ = columnText(row, 0);
   reader_ = columnText(row, 1);
   weekday_ = columnText(row, 2);
+  ++fetchedDays_;
   return RC_OK;
 }
 
 RC S20PQuery::SQLOpenS20PTagesPlan(ExportContext& context) noexcept {
   record_[kZone].clear();
   zone_.clear();
-  return openCursor(
-      context.session, zoneCursor_,
+  std::optional<std::string> statement = zoneStatement(context, terminal_, reader_, weekday_);
+  if (!statement) return RC_STATEMENT_TOO_LONG;
+  if (pipelined_) return takeZones(context, std::move(*statement));
+  return dbExecute(context.session, zoneCursor_, std::move(*statement));
+}
+
+std::optional<std::string> S20PQuery::zoneStatement(ExportContext& context, const std::string& terminal,
+                                                    const std::string& reader, const std::string& weekday) const {
+  return formatStatement(
       " SELECT DISTINCT ZBRZZZ   " S20P_TABLES
       "ZLSTRM = '%s'  AND ZLSLES = '%s'  AND  ((ZLSTFR is "
       "not NULL AND ZBRZBK = ZLSTFR ) OR  (ZLSTFR is NULL     AND ZKOTFS =  ZBRZBK))  AND ZLSZKO =  "
       "ZKONUM  AND ZBRTTP =  KALTTP  AND ZKOKAL =  KALNUM   AND ZBRZZZ =  ZUZNUM" S20P_NEXT_SEVEN_DAYS_ACTIVE
       "  AND     bakwtg = '%s' ",
-      context.quoted(terminal_).c_str(), context.quoted(reader_).c_str(), context.quoted(weekday_).c_str());
+      context.quoted(terminal).c_str(), context.quoted(reader).c_str(), context.quoted(weekday).c_str());
 }
 
 #undef S20P_TABLES
@@ -162,15 +211,86 @@ RC S20PQuery::SQLFetchS20PTagesPlan() noexcept {
   return RC_OK;
 }
 
-RC S20PQuery::SQLOpenS20PUhrZeit(ExportContext& context) noexcept {
-  std::optional<std::string> statement = formatStatement(
+// The zones of the current outer row, from the pipelined batch that holds
+// it; a new batch is sent from it on when none does.
+RC S20PQuery::takeZones(ExportContext& context, std::string statement) noexcept {
+  const std::size_t day = fetchedDays_ - 1;
+  if (day < batchFirst_ || day - batchFirst_ >= zoneBatch_.size()) sendZones(context, day);
+  if (day >= batchFirst_ && day - batchFirst_ < zoneBatch_.size()) {
+    PipelinedStatement& answer = zoneBatch_[day - batchFirst_];
+    if (answer.cursor.statement == statement) {
+      zoneCursor_ = std::move(answer.cursor);
+      return answer.rc;
+    }
+  }
+  return dbExecute(context.session, zoneCursor_, std::move(statement));
+}
+
+// The zone statements of the outer rows from first on, up to kZoneBatch
+// or the first one too long to be sent; then their window statements.
+void S20PQuery::sendZones(ExportContext& context, std::size_t first) noexcept {
+  zoneBatch_.clear();
+  batchFirst_ = first;
+  for (std::size_t day = first; day < days_.size() && zoneBatch_.size() < kZoneBatch; ++day) {
+    std::optional<std::string> statement = zoneStatement(context, days_[day][0], days_[day][1], days_[day][2]);
+    if (!statement) break;
+    zoneBatch_.emplace_back().cursor.statement = std::move(*statement);
+  }
+  dbExecutePipelined(context.session, zoneBatch_);
+  sendWindows(context);
+}
+
+// The window statements the walk will ask for the zones of the batch, in
+// its order: each zone of a weekday, then the empty zone. Only those not
+// yet answered are sent, each once; none after the first failed zone
+// statement or the first window statement too long to be sent, where the
+// walk ends.
+void S20PQuery::sendWindows(ExportContext& context) noexcept {
+  std::vector<PipelinedStatement> batch;
+  std::unordered_set<std::string> queued;
+  const auto queue = [&](std::string_view zone) {
+    std::optional<std::string> statement = windowStatement(context, zone);
+    if (!statement) return false;
+    if (!windows_.holds(*statement) && !failedWindows_.contains(*statement) && queued.insert(*statement).second) {
+      batch.emplace_back().cursor.statement = std::move(*statement);
+    }
+    return true;
+  };
+  for (PipelinedStatement& zones : zoneBatch_) {
+    if (zones.rc != RC_OK) break;
+    Row row;
+    RC fetched = RC_OK;
+    bool sendable = true;
+    while (sendable && (fetched = dbFetch(zones.cursor, row)) == RC_OK) sendable = queue(row[0].view());
+    static_cast<void>(dbRewind(zones.cursor));
+    if (!sendable || fetched != RC_NO_MORE_ROWS || !queue({})) break;
+  }
+  dbExecutePipelined(context.session, batch);
+  for (PipelinedStatement& windows : batch) {
+    if (windows.rc == RC_OK) {
+      windows_.keep(windows.cursor);
+    } else {
+      failedWindows_.emplace(windows.cursor.statement, windows.rc);
+    }
+  }
+}
+
+std::optional<std::string> S20PQuery::windowStatement(ExportContext& context, std::string_view zone) const {
+  return formatStatement(
       " SELECT  lpad((ZUZVON DIV 60) * 100 + MOD(ZUZVON, 60), 4, '0') AS Offen_Von,  lpad((ZUZBIS "
       "DIV 60) * 100 + MOD(ZUZBIS, 60), 4, '0') AS Offen_Bis  FROM MVSYSTEM.MVS402ZUZ  "
       "WHERE ZUZNUM = '%s'",
-      context.quoted(zone_).c_str());
+      context.quoted(zone).c_str());
+}
+
+RC S20PQuery::SQLOpenS20PUhrZeit(ExportContext& context) noexcept {
+  std::optional<std::string> statement = windowStatement(context, zone_);
   if (!statement) return RC_STATEMENT_TOO_LONG;
   replaying_ = rememberWindows_ && !context.perRowLookups;
-  if (replaying_) return windows_.open(context.session, std::move(*statement), windowReplay_);
+  if (replaying_) {
+    if (const auto failed = failedWindows_.find(*statement); failed != failedWindows_.end()) return failed->second;
+    return windows_.open(context.session, std::move(*statement), windowReplay_);
+  }
   return dbExecute(context.session, windowCursor_, std::move(*statement));
 }
 
