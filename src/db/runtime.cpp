@@ -123,22 +123,40 @@ RC dbRewind(Cursor& cursor) noexcept {
   return RC_OK;
 }
 
-RC dbSend(DbSession& session, const Cursor& cursor) noexcept {
+RC dbSend(DbSession& session, const Cursor& cursor, std::uint64_t deadlineMs) noexcept {
   MYSQL* connection = session.connection.get();
   if (connection == nullptr) return CR_SERVER_GONE_ERROR;
-  if (mysql_send_query(connection, cursor.statement.data(), cursor.statement.size()) != 0) {
-    return static_cast<RC>(mysql_errno(connection));
-  }
+  int failed = 0;
+  const bool sent = dbRunUntil(
+      session, connection, deadlineMs,
+      [&] { return mysql_send_query_start(&failed, connection, cursor.statement.data(), cursor.statement.size()); },
+      [&](int ready) { return mysql_send_query_cont(&failed, connection, ready); });
+  if (!sent) return CR_SERVER_LOST;
+  if (failed != 0) return static_cast<RC>(mysql_errno(connection));
   return RC_OK;
 }
 
-RC dbReadResult(DbSession& session, Cursor& cursor) noexcept {
+RC dbReadResult(DbSession& session, Cursor& cursor, std::uint64_t deadlineMs) noexcept {
   cursor.resultSet.reset();
   cursor.rowsDelivered = 0;
   MYSQL* connection = session.connection.get();
   if (connection == nullptr) return CR_SERVER_GONE_ERROR;
-  if (mysql_read_query_result(connection) != 0) return static_cast<RC>(mysql_errno(connection));
-  cursor.resultSet.reset(mysql_store_result(connection));
+  my_bool failed = 0;
+  if (!dbRunUntil(
+          session, connection, deadlineMs, [&] { return mysql_read_query_result_start(&failed, connection); },
+          [&](int ready) { return mysql_read_query_result_cont(&failed, connection, ready); })) {
+    return CR_SERVER_LOST;
+  }
+  if (failed != 0) return static_cast<RC>(mysql_errno(connection));
+  MYSQL_RES* result = nullptr;
+  const bool stored = dbRunUntil(
+      session, connection, deadlineMs, [&] { return mysql_store_result_start(&result, connection); },
+      [&](int ready) { return mysql_store_result_cont(&result, connection, ready); });
+  cursor.resultSet.reset(result);
+  if (!stored) {
+    cursor.resultSet.reset();
+    return CR_SERVER_LOST;
+  }
   // The error number of an earlier failed statement of the batch stays
   // until the next send: a statement with columns but no stored rows is
   // the failure to store them.
@@ -152,14 +170,16 @@ void dbExecutePipelined(DbSession& session, std::span<PipelinedStatement> batch)
     std::size_t end = next;
     std::size_t bytes = 0;
     RC sent = RC_OK;
+    // Each part has the deadline of one statement, from its first send to its last row.
+    const std::uint64_t deadline = session.env.steadyMilliseconds() + session.options.statementDeadlineMs;
     while (end < batch.size() && (end == next || (end - next < kPipelineStatements &&
                                                   bytes + batch[end].cursor.statement.size() <= kPipelineBytes))) {
       bytes += batch[end].cursor.statement.size();
-      sent = dbSend(session, batch[end].cursor);
+      sent = dbSend(session, batch[end].cursor, deadline);
       if (sent != RC_OK) break;
       ++end;
     }
-    for (std::size_t i = next; i < end; ++i) batch[i].rc = dbReadResult(session, batch[i].cursor);
+    for (std::size_t i = next; i < end; ++i) batch[i].rc = dbReadResult(session, batch[i].cursor, deadline);
     if (sent != RC_OK) {
       for (std::size_t i = end; i < batch.size(); ++i) batch[i].rc = sent;
       return;

@@ -145,10 +145,11 @@ struct PipelinedStatement {
 inline constexpr std::size_t kPipelineStatements = 64;
 inline constexpr std::size_t kPipelineBytes = 32 * 1024;
 // Sends the cursor's statement without waiting for its answer.
-[[nodiscard]] RC dbSend(DbSession& session, const Cursor& cursor) noexcept;
+[[nodiscard]] RC dbSend(DbSession& session, const Cursor& cursor, std::uint64_t deadlineMs) noexcept;
 // Reads the answer of the oldest statement sent and not yet read and
-// stores its result set into the cursor, as dbExecute does.
-[[nodiscard]] RC dbReadResult(DbSession& session, Cursor& cursor) noexcept;
+// stores its result set into the cursor, as dbExecute does. Both fail with
+// CR_SERVER_LOST on a connection shut down at deadlineMs (steady clock).
+[[nodiscard]] RC dbReadResult(DbSession& session, Cursor& cursor, std::uint64_t deadlineMs) noexcept;
 // Runs every statement of the batch in order, in parts of at most
 // kPipelineStatements and kPipelineBytes (a longer statement alone). A
 // statement that could not be sent gets the failure of its send, and so
