@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <clocale>
+#include <cmath>
 #include <cstdint>
 
 #include "support/text.h"
@@ -74,6 +75,8 @@ std::string fixed10(std::uint64_t hundredths, bool negativeZero) {
   return result;
 }
 
+bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+
 double readNumberWithComma(std::string_view text) {
   std::string copy(text);
   if (const auto comma = copy.find(','); comma != std::string::npos) copy[comma] = '.';
@@ -132,9 +135,16 @@ std::string hoursToMinutes(std::string_view text) {
   // an hour.
   std::string fraction(text.substr(separator, 4));
   fraction[0] = '.';
-  const double minutes = leadingNumber(fraction) * 60;
   std::string result(text.substr(0, separator));
   result += ',';
+  if (fraction.size() == 3 && isDigit(fraction[1]) && isDigit(fraction[2])) {
+    // Two decimals dd: the minutes are round(3 * dd / 5), whose fraction is
+    // a multiple of 1/5 and never a tie; 0 only for dd = 0.
+    const unsigned dd = static_cast<unsigned>((fraction[1] - '0') * 10 + (fraction[2] - '0'));
+    appendRight(result, (6 * dd + 5) / 10, 2, 2);
+    return result;
+  }
+  const double minutes = leadingNumber(fraction) * 60;
   if (minutes == 0) {
     result += "00";
   } else {
@@ -144,6 +154,25 @@ std::string hoursToMinutes(std::string_view text) {
 }
 
 std::string formatSlotValue(std::string_view text) {
+  if (PlainDecimal number; plainDecimal(text, true, number)) {
+    // As below: "%6.2f" of the magnitude and a "-" after it, or of the
+    // value itself (negative zero written with its sign) and a blank.
+    const bool negativeZero = number.negative && number.hundredths == 0;
+    std::string whole = negativeZero ? "-" : "";
+    appendRight(whole, number.hundredths / 100, 0);
+    std::string result;
+    if (whole.size() + 3 < 6) result.assign(6 - whole.size() - 3, ' ');
+    result += whole;
+    result += ',';
+    appendRight(result, number.hundredths % 100, 2, 2);
+    result += number.negative && !negativeZero ? '-' : ' ';
+    if (result.size() > 8) result.erase(0, result.size() - 8);
+    return result;
+  }
+  return printfSlotValue(text);
+}
+
+std::string printfSlotValue(std::string_view text) {
   const double x = readNumberWithComma(text);
   std::string result = x < 0 ? formatText("%6.2f-", -x) : formatText("%6.2f ", x);
   withDecimalPoint(result);
@@ -153,6 +182,28 @@ std::string formatSlotValue(std::string_view text) {
 }
 
 std::string vacationFigureText(std::string_view columnText) { return decimalComma(formatSigned10(columnText)); }
+
+std::string fixed2(double x) {
+  // 100 * |x| below 10^13 is within 2^-9 of its double; away from a tie
+  // (a fraction of 0.49 to 0.51) the nearest whole number of hundredths is
+  // the one "%.2f" rounds the exact value to.
+  const double magnitude = std::fabs(x);
+  if (magnitude < 1e11) {
+    const double hundredths = magnitude * 100;
+    const double below = std::floor(hundredths);
+    const double fraction = hundredths - below;
+    if (fraction < 0.49 || fraction > 0.51) {
+      const auto rounded = static_cast<std::uint64_t>(below) + (fraction > 0.5 ? 1 : 0);
+      std::string text = std::signbit(x) ? "-" : "";
+      appendRight(text, rounded / 100, 0);
+      text += '.';
+      appendRight(text, rounded % 100, 2, 2);
+      return text;
+    }
+  }
+  std::string text = formatText("%0.2f", x);
+  return withDecimalPoint(text);
+}
 
 double balanceNumber(std::string_view text) noexcept {
   // hundredths and 100 are exact doubles, so their quotient is the

@@ -37,6 +37,13 @@ namespace sstrxv {
 // a trailing "-" for negative numbers and a blank otherwise, a decimal
 // comma, and only the last 8 characters when it is longer.
 [[nodiscard]] std::string formatSlotValue(std::string_view text);
+// The same through the C library's strtod and printf, the way formatSlotValue
+// takes for every text that is not a plain decimal.
+[[nodiscard]] std::string printfSlotValue(std::string_view text);
+
+// "%0.2f" of a number with "." as decimal point, without printf for numbers
+// below 10^11 that are not within a hundredth's 0.01 of a tie.
+[[nodiscard]] std::string fixed2(double x);
 
 // A vacation figure column as its 10-character field: "12.5" gives
 // "+    12,50".
