@@ -66,7 +66,8 @@ void StoredRows::clear() noexcept {
 
 std::size_t StoredRows::held() const noexcept {
   // An empty string keeps a few bytes inside itself.
-  return bytes_.capacity() - std::string().capacity() + cells_.capacity() * sizeof(Cell) + starts_.capacity() * sizeof(Start);
+  return bytes_.capacity() - std::string().capacity() + cells_.capacity() * sizeof(Cell) +
+         starts_.capacity() * sizeof(Start);
 }
 
 bool isSetKey(std::string_view key) noexcept {
