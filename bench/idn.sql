@@ -1,4 +1,4 @@
--- IDN: ten tenants with 10,000 valid badges each; every holder has a BsvMap
+-- IDN: ten tenants with 10,000 valid badges each; most holders have a BsvMap
 -- entry and a personnel master row; release 5.9, so both lookups run for
 -- every badge.
 USE MVSYSTEM;
@@ -12,3 +12,4 @@ FROM seq_1_to_100000;
 INSERT INTO MVS113AWV (AWVNUM, AWVSTO, AWVCOD) SELECT CONCAT('A', seq), '001', '0' FROM seq_1_to_100000;
 CREATE INDEX asw_num ON MVS301ASW (ASWNUM);
 CREATE INDEX awv_num ON MVS113AWV (AWVNUM);
+CREATE INDEX asw_mnd ON MVS301ASW (ASWMND, ASWPNR);

@@ -59,10 +59,15 @@ Row StoredRows::row(std::size_t index, Buffer& buffer) noexcept {
 }
 
 void StoredRows::clear() noexcept {
-  bytes_.clear();
-  bytes_.shrink_to_fit();
-  cells_ = {};
-  starts_ = {};
+  std::string().swap(bytes_);
+  std::vector<Cell>().swap(cells_);
+  std::vector<Start>().swap(starts_);
+}
+
+std::size_t StoredRows::held() const noexcept {
+  // An empty string keeps a few bytes inside itself.
+  return bytes_.capacity() - std::string().capacity() + cells_.capacity() * sizeof(Cell) +
+         starts_.capacity() * sizeof(Start);
 }
 
 bool isSetKey(std::string_view key) noexcept {
@@ -73,36 +78,90 @@ bool isSetKey(std::string_view key) noexcept {
   return true;
 }
 
-void LookupTable::load(DbSession& session, std::string statement) noexcept {
+const ClientCollation* clientCollation(unsigned id) noexcept {
+  for (const ClientCollation& collation : kClientCollations) {
+    if (collation.id == id) return &collation;
+  }
+  return nullptr;
+}
+
+bool comparedKey(std::string_view key, bool foldsCase, std::string& compared) {
+  const std::size_t end = key.find_last_not_of(' ');
+  key = key.substr(0, end == std::string_view::npos ? 0 : end + 1);
+  compared.assign(key);
+  for (char& c : compared) {
+    if (c < 0x20 || c > 0x7E) return false;
+    if (foldsCase && c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
+  }
+  return true;
+}
+
+LoadResult LookupTable::load(DbSession& session, std::string statement, KeyMatching matching) noexcept {
   clear();
   loaded_ = true;
+  matching_ = matching;
   Cursor cursor;
-  if (dbExecute(session, cursor, std::move(statement)) != RC_OK || !cursor.resultSet) return;
-  if (!keysCompareAsPerRow(cursor.resultSet.get())) return;
+  if (dbExecute(session, cursor, std::move(statement)) != RC_OK || !cursor.resultSet) return LoadResult::kFailed;
+  const LoadResult result = matching == KeyMatching::kClient ? loadClient(cursor) : loadServer(cursor);
+  usable_ = result == LoadResult::kUsable;
+  if (!usable_) {
+    clear();
+    loaded_ = true;  // not sent again for this tenant
+  }
+  return result;
+}
+
+LoadResult LookupTable::loadClient(Cursor& cursor) noexcept {
+  const MYSQL_FIELD* key =
+      mysql_num_fields(cursor.resultSet.get()) < 1 ? nullptr : mysql_fetch_field_direct(cursor.resultSet.get(), 0);
+  const ClientCollation* collation =
+      key != nullptr && isStringType(key->type) ? clientCollation(key->charsetnr) : nullptr;
+  if (collation == nullptr) return LoadResult::kNotOnClient;
+  foldsCase_ = collation->foldsCase;
+  Row row;
+  RC fetched = RC_OK;
+  while ((fetched = dbFetch(cursor, row)) == RC_OK) {
+    const Value stored = row[0];
+    if (!stored) continue;  // a NULL key equals no key
+    // A stored key outside printable ASCII never equals a printable-ASCII
+    // key in a binary collation; in one that folds case it may (an accented
+    // letter and its base letter), and only the server can tell.
+    if (!comparedKey(stored.view(), foldsCase_, compared_)) {
+      if (foldsCase_) return LoadResult::kNotOnClient;
+      continue;
+    }
+    Entry& entry = entries_.try_emplace(compared_).first->second;
+    if (++entry.candidates == 1) entry.row = rows_.add(row, 1, row.size() - 1);
+  }
+  return fetched == RC_NO_MORE_ROWS ? LoadResult::kUsable : LoadResult::kFailed;
+}
+
+LoadResult LookupTable::loadServer(Cursor& cursor) noexcept {
+  if (!keysCompareAsPerRow(cursor.resultSet.get())) return LoadResult::kFailed;
   Row row;
   RC fetched = RC_OK;
   while ((fetched = dbFetch(cursor, row)) == RC_OK) {
     const Value key = row[0];
     if (!key) continue;  // a NULL key is never looked up
-    auto found = entries_.find(key.view());
-    if (found == entries_.end()) found = entries_.emplace(std::string(key.view()), Entry{}).first;
-    Entry& entry = found->second;
+    Entry& entry = entries_.try_emplace(std::string(key.view())).first->second;
     if (!row[1]) continue;  // the key is there, the server matched no row
     if (++entry.candidates == 1) entry.row = rows_.add(row, 2, row.size() - 2);
   }
-  usable_ = fetched == RC_NO_MORE_ROWS;
-  if (!usable_) {
-    clear();
-    loaded_ = true;  // not sent again for this tenant
-  }
+  return fetched == RC_NO_MORE_ROWS ? LoadResult::kUsable : LoadResult::kFailed;
 }
 
 LookupAnswer LookupTable::find(std::string_view key, Row& row) noexcept {
   if (!usable_ || !isSetKey(key)) return LookupAnswer::kAskServer;
+  const bool onClient = matching_ == KeyMatching::kClient;
+  if (onClient) {
+    if (!comparedKey(key, foldsCase_, compared_)) return LookupAnswer::kAskServer;
+    key = compared_;
+  }
   const auto found = entries_.find(key);
-  // A key the set statement did not list (another spelling of a key it
+  // Matched on the client, a key that no stored key equals has no row. A
+  // key the server's join did not list (another spelling of a key it
   // merged, or a row it did not see) is asked, never taken for "no row".
-  if (found == entries_.end()) return LookupAnswer::kAskServer;
+  if (found == entries_.end()) return onClient ? LookupAnswer::kNoRow : LookupAnswer::kAskServer;
   const Entry& entry = found->second;
   if (entry.candidates == 0) return LookupAnswer::kNoRow;
   // Several candidates: only the per-row statement knows which one the
@@ -115,8 +174,23 @@ LookupAnswer LookupTable::find(std::string_view key, Row& row) noexcept {
 void LookupTable::clear() noexcept {
   loaded_ = false;
   usable_ = false;
-  entries_ = {};
+  decltype(entries_)().swap(entries_);
   rows_.clear();
+}
+
+namespace {
+
+// The bytes of a hash table's bucket array; one bucket is kept inside the
+// table itself.
+template <typename Table>
+std::size_t bucketBytes(const Table& table) noexcept {
+  return table.bucket_count() > 1 ? table.bucket_count() * sizeof(void*) : 0;
+}
+
+}  // namespace
+
+std::size_t LookupTable::held() const noexcept {
+  return bucketBytes(entries_) + entries_.size() * sizeof(Entry) + rows_.held();
 }
 
 RC RememberedStatements::Replay::fetch(Row& row) noexcept {
@@ -165,8 +239,12 @@ void RememberedStatements::keep(Cursor& cursor) noexcept {
 }
 
 void RememberedStatements::clear() noexcept {
-  ranges_ = {};
+  decltype(ranges_)().swap(ranges_);
   rows_.clear();
+}
+
+std::size_t RememberedStatements::held() const noexcept {
+  return bucketBytes(ranges_) + ranges_.size() * sizeof(Range) + rows_.held();
 }
 
 }  // namespace sstrxv

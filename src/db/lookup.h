@@ -1,10 +1,11 @@
 // Set-based lookups: answers that a writer would otherwise ask the server
 // for row by row, fetched once and kept on the client.
 //
-// - LookupTable holds the result of one set statement that joins a lookup
-//   table against the key column the writer's main statement reads, and
-//   answers per key: the one candidate row, no row, or "ask the server"
-//   (the caller then sends its per-row statement).
+// - LookupTable holds the result of one set statement (a plain read of a
+//   lookup table matched on the client, or a join against the key column
+//   the writer's main statement reads, matched by the server) and answers
+//   per key: the one candidate row, no row, or "ask the server" (the
+//   caller then sends its per-row statement).
 // - RememberedStatements keeps the rows of statements already sent in this
 //   snapshot, in the order the server delivered them, and replays them.
 #pragma once
@@ -36,7 +37,9 @@ class StoredRows {
   };
   [[nodiscard]] Row row(std::size_t index, Buffer& buffer) noexcept;
   [[nodiscard]] std::size_t size() const noexcept { return starts_.size(); }
+  // Frees the bytes and the cells.
   void clear() noexcept;
+  [[nodiscard]] std::size_t held() const noexcept;
 
  private:
   struct Cell {
@@ -77,31 +80,80 @@ struct TextHash {
   }
 };
 
+// A key column collation whose equality the client reproduces exactly for
+// printable-ASCII texts: both sides compared after their trailing blanks
+// are dropped (PAD SPACE), letters compared without case where it folds
+// case.
+struct ClientCollation {
+  unsigned id;  // the collation number the server reports for the column
+  bool foldsCase;
+};
+inline constexpr ClientCollation kClientCollations[] = {
+    {8, true},    // latin1_swedish_ci
+    {48, true},   // latin1_general_ci
+    {47, false},  // latin1_bin
+    {33, true},   // utf8mb3_general_ci
+    {83, false},  // utf8mb3_bin
+    {45, true},   // utf8mb4_general_ci
+    {46, false},  // utf8mb4_bin
+};
+[[nodiscard]] const ClientCollation* clientCollation(unsigned id) noexcept;
+
+// The key as such a collation compares it: without trailing blanks, upper
+// case where it folds case. False (and `compared` unspecified) for a text
+// with a byte outside printable ASCII.
+[[nodiscard]] bool comparedKey(std::string_view key, bool foldsCase, std::string& compared);
+
+// Where the keys of a set statement are matched.
+enum class KeyMatching {
+  // Column 0 is the lookup table's key column, the further columns those of
+  // the per-row statement; the client matches the key as the column's
+  // collation would.
+  kClient,
+  // Column 0 is the key as the main statement reads it, column 1 the
+  // lookup table's key column (NULL: the server matched no row), the
+  // further columns those of the per-row statement; the server matched.
+  kServer,
+};
+
+enum class LoadResult {
+  kUsable,       // the table answers
+  kFailed,       // the statement failed: every key is asked per row
+  kNotOnClient,  // the client cannot match these keys: the server must
+};
+
 class LookupTable {
  public:
-  // Sends the set statement. Its column 0 is the key as the main statement
-  // reads it, column 1 the lookup table's key column (NULL: the server
-  // matched no row), the further columns those of the per-row statement.
-  // The table is usable only when the statement ran and both key columns
-  // are strings of the same collation (the join then compares as the
-  // per-row statement does); otherwise every key is asked per row.
-  void load(DbSession& session, std::string statement) noexcept;
+  // Sends the set statement. With kClient the table is usable only when its
+  // key column has a collation of kClientCollations and every key it holds
+  // is printable ASCII; with kServer only when both key columns are strings
+  // of the same collation (the join then compares as the per-row statement
+  // does). Otherwise every key is asked per row.
+  LoadResult load(DbSession& session, std::string statement, KeyMatching matching) noexcept;
   [[nodiscard]] bool loaded() const noexcept { return loaded_; }
   [[nodiscard]] bool usable() const noexcept { return usable_; }
   // The answer for a key; with kRow the row holds the per-row columns.
   [[nodiscard]] LookupAnswer find(std::string_view key, Row& row) noexcept;
+  // Frees the rows and the hash table.
   void clear() noexcept;
+  // The bytes and slots the table holds on to, freed by clear.
+  [[nodiscard]] std::size_t held() const noexcept;
 
  private:
   struct Entry {
     std::uint32_t candidates = 0;
     std::size_t row = 0;
   };
+  LoadResult loadClient(Cursor& cursor) noexcept;
+  LoadResult loadServer(Cursor& cursor) noexcept;
   bool loaded_ = false;
   bool usable_ = false;
+  KeyMatching matching_ = KeyMatching::kServer;
+  bool foldsCase_ = false;
   std::unordered_map<std::string, Entry, TextHash, std::equal_to<>> entries_;
   StoredRows rows_;
   StoredRows::Buffer buffer_;
+  std::string compared_;
 };
 
 // The rows of statements already sent, replayed in the server's order.
@@ -148,7 +200,9 @@ class RememberedStatements {
   // fetch failure is not kept.
   void keep(Cursor& cursor) noexcept;
   [[nodiscard]] bool holds(const std::string& statement) const noexcept { return ranges_.contains(statement); }
+  // Frees the rows and the statements.
   void clear() noexcept;
+  [[nodiscard]] std::size_t held() const noexcept;
 
  private:
   std::unordered_map<std::string, Range> ranges_;

@@ -31,38 +31,56 @@ constexpr unsigned kPersonnelColumn = 4;
 // True for the results the badge loop goes on after: a row, or none.
 bool readOk(RC rc) noexcept { return rc == RC_OK || rc == RC_NO_MORE_ROWS; }
 
-// The set statements of the five reads: the columns and conditions of the
-// per-row statements.
-std::string urvSet(const ExportContext& context) {
-  return personRowsSet(context,
-                       "COALESCE(t.urvvjr, 0.0), COALESCE(t.urvgur, 0.0), COALESCE(t.urvgur, 0.0) - "
-                       "COALESCE(t.urvvjr, 0.0) + COALESCE(t.urvvtg, 0.0)",
-                       "mvs332urv", "urvpnr", " AND (cast(extract(year from sysdate()) as UNSIGNED)) = t.urvjhr");
-}
-std::string utgSet(const ExportContext& context) {
-  return latestPersonRowSet(context, "t.utggut, t.utgvtg, t.utgrtg", "mvs332utg", "UTGPNR", "utgdtm",
-                            "UTGDTM < sysdate()");
-}
-std::string sfzSet(const ExportContext& context) {
-  return personRowsSet(context, "t.sfzans, t.sfzgen, t.sfzrst, t.sfzvpl, t.sfzant", "mvs332sfz", "SFZPNR",
-                       " AND date_format(t.sfzdtm, '%Y%m%d') = "
-                       "date_format(date_add(sysdate(), interval -1 day), '%Y%m%d')");
-}
-std::string sfvSet(const ExportContext& context) {
-  return personRowsSet(context, "t.sfvvtg", "mvs332sfv", "SFVPNR",
-                       " AND t.SFVJHR = date_format(date_add(sysdate(), interval -1 day), '%Y')");
-}
-std::string tgbSet(const ExportContext& context) {
-  return latestPersonRowSet(context,
-                            "cast( Date_format(t.tgbdtm, '%Y%m%d') as char), (t.tgbsa1 + t.tgbvt1), "
-                            "(t.tgbsa2 + t.tgbvt2), (t.tgbsa3 + t.tgbvt3), (t.tgbsa4 + t.tgbvt4), "
-                            "(t.tgbsa5 + t.tgbvt5), (t.tgbsa6 + t.tgbvt6), (t.tgbsa7 + t.tgbvt7)",
-                            "mvs320tgb", "tgbpnr", "tgbdtm", "tgbDTM < current_date() AND tgbztr = 1",
-                            " AND t.tgbztr = 1");
-}
-std::string tagSet(const ExportContext& context) {
-  return latestPersonRowSet(context, "t.TagAkp", "mvs327tag", "tagpnr", "tagtag", "tagtag < current_date()");
-}
+// The lookups of the five reads.
+constexpr PersonLookup kUrvLookup = {
+    .table = "mvs332urv",
+    .key = "urvpnr",
+    .columns =
+        "COALESCE(urvvjr, 0.0), COALESCE(urvgur, 0.0),          COALESCE(urvgur, 0.0) - COALESCE(urvvjr, 0.0) + "
+        "COALESCE(urvvtg, 0.0)",
+    .condition = "(cast(extract(year from sysdate()) as UNSIGNED)) = urvjhr",
+    .perRow = " SELECT  $c FROM $s.$t  WHERE $k = '$v'  AND $w "};
+constexpr PersonLookup kUtgLookup = {
+    .table = "mvs332utg",
+    .key = "UTGPNR",
+    .columns = "utggut, utgvtg, utgrtg",
+    .condition = "",
+    .date = "utgdtm",
+    .before = "UTGDTM < sysdate()",
+    .perRow =
+        " SELECT  $c  FROM $s.$t  WHERE $d = (SELECT max($d)  FROM $s.$t  WHERE $b  AND  $k= '$v') AND $k = '$v' "};
+constexpr PersonLookup kSfzLookup = {
+    .table = "mvs332sfz",
+    .key = "SFZPNR",
+    .columns = "sfzans, sfzgen, sfzrst, sfzvpl, sfzant",
+    .condition = "date_format(sfzdtm, '%Y%m%d') =  date_format(date_add(sysdate(), interval -1 day), '%Y%m%d')",
+    .perRow = " SELECT  $c  FROM $s.$t  WHERE $w  AND $k = '$v' "};
+constexpr PersonLookup kSfvLookup = {.table = "mvs332sfv",
+                                     .key = "SFVPNR",
+                                     .columns = "sfvvtg",
+                                     .condition = "SFVJHR = date_format(date_add(sysdate(), interval -1 day), '%Y')",
+                                     .perRow = " SELECT  $c  FROM $s.$t  WHERE $k = '$v'  AND   $w "};
+constexpr PersonLookup kTgbLookup = {
+    .table = "mvs320tgb",
+    .key = "tgbpnr",
+    .columns =
+        "cast( Date_format(tgbdtm, '%Y%m%d') as char),  (tgbsa1 + tgbvt1), (tgbsa2 + tgbvt2),  (tgbsa3 + "
+        "tgbvt3), (tgbsa4 + tgbvt4),  (tgbsa5 + tgbvt5), (tgbsa6 + tgbvt6),  (tgbsa7 + tgbvt7)",
+    .condition = "tgbztr = 1",
+    .date = "tgbdtm",
+    .before = "tgbDTM < current_date()",
+    .perRow =
+        " SELECT   $c FROM  $s.$t  WHERE $w  AND $k = '$v'  AND $d = (SELECT max($d)  FROM $s.$t  WHERE $b  AND "
+        "$k = '$v'  AND $w)"};
+constexpr PersonLookup kTagLookup = {
+    .table = "mvs327tag",
+    .key = "tagpnr",
+    .columns = "TagAkp",
+    .condition = "",
+    .date = "tagtag",
+    .before = "tagtag < current_date()",
+    .perRow =
+        " SELECT   $c  FROM  $s.$t  WHERE $k = '$v'   AND $d = (SELECT max($d)  FROM $s.$t  WHERE $k = '$v'  AND $b)"};
 
 class SaldoQuery final : public WriterQuery {
  public:
@@ -153,130 +171,73 @@ class SaldoQuery final : public WriterQuery {
 
   // Vacation carry-over of the current year.
   RC SQLReadUrv(ExportContext& context) noexcept {
-    return urv_.read(
-        context, personnelNumber_,
-        [&] {
-          return formatStatement(
-              " SELECT  COALESCE(urvvjr, 0.0), COALESCE(urvgur, 0.0),          COALESCE(urvgur, 0.0) - "
-              "COALESCE(urvvjr, 0.0) + COALESCE(urvvtg, 0.0) FROM %s.mvs332urv  WHERE urvpnr = '%s'  AND "
-              "(cast(extract(year from sysdate()) as UNSIGNED)) = urvjhr ",
-              context.schema(), context.quoted(personnelNumber_).c_str());
-        },
-        [this](const Row& row) {
-          takeVacationFigure(row[0], values_.uvj, kW03);
-          takeVacationFigure(row[1], values_.uan, kW08);
-          takeVacationFigure(row[2], values_.ulj, kW04);
-        });
+    return urv_.read(context, personnelNumber_, [this](const Row& row) {
+      takeVacationFigure(row[0], values_.uvj, kW03);
+      takeVacationFigure(row[1], values_.uan, kW08);
+      takeVacationFigure(row[2], values_.ulj, kW04);
+    });
   }
 
   // Vacation days of the latest date before now.
   RC SQLReadUtg(ExportContext& context) noexcept {
-    return utg_.read(
-        context, personnelNumber_,
-        [&] {
-          const char* schema = context.schema();
-          const std::string key = context.quoted(personnelNumber_);
-          return formatStatement(
-              " SELECT  utggut, utgvtg, utgrtg  FROM %s.mvs332utg  WHERE utgdtm = (SELECT max(utgdtm)  FROM "
-              "%s.mvs332utg  WHERE UTGDTM < sysdate()  AND  UTGPNR= '%s') AND UTGPNR = '%s' ",
-              schema, schema, key.c_str(), key.c_str());
-        },
-        [this](const Row& row) {
-          takeVacationFigure(row[0], values_.uge, kW05);
-          takeVacationFigure(row[1], values_.uvp, kW06);
-          takeVacationFigure(row[2], values_.urs, kW07);
-        });
+    return utg_.read(context, personnelNumber_, [this](const Row& row) {
+      takeVacationFigure(row[0], values_.uge, kW05);
+      takeVacationFigure(row[1], values_.uvp, kW06);
+      takeVacationFigure(row[2], values_.urs, kW07);
+    });
   }
 
   // Yesterday's shift leave, then the shift-leave carry-over of yesterday's
   // year. They reach the line only through the flexible fields.
   RC SQLReadSfz(ExportContext& context) noexcept {
-    const RC day = sfz_.read(
-        context, personnelNumber_,
-        [&] {
-          return formatStatement(
-              " SELECT  sfzans, sfzgen, sfzrst, sfzvpl, sfzant  FROM %s.mvs332sfz  WHERE date_format(sfzdtm, "
-              "'%%Y%%m%%d') =  date_format(date_add(sysdate(), interval -1 day), '%%Y%%m%%d')  AND SFZPNR = '%s' ",
-              context.schema(), context.quoted(personnelNumber_).c_str());
-        },
-        [this](const Row& row) {
-          takeNumber(row[0], values_.san);
-          takeNumber(row[1], values_.sge);
-          takeNumber(row[2], values_.srs);
-          takeNumber(row[3], values_.svp);
-          takeNumber(row[4], values_.sat);
-        });
+    const RC day = sfz_.read(context, personnelNumber_, [this](const Row& row) {
+      takeNumber(row[0], values_.san);
+      takeNumber(row[1], values_.sge);
+      takeNumber(row[2], values_.srs);
+      takeNumber(row[3], values_.svp);
+      takeNumber(row[4], values_.sat);
+    });
     if (!readOk(day)) return day;
-    return sfv_.read(
-        context, personnelNumber_,
-        [&] {
-          return formatStatement(
-              " SELECT  sfvvtg  FROM %s.mvs332sfv  WHERE SFVPNR = '%s'  AND   SFVJHR = date_format(date_add(sysdate(), "
-              "interval -1 day), '%%Y') ",
-              context.schema(), context.quoted(personnelNumber_).c_str());
-        },
-        [this](const Row& row) { takeNumber(row[0], values_.svj); });
+    return sfv_.read(context, personnelNumber_, [this](const Row& row) { takeNumber(row[0], values_.svj); });
   }
 
   // Day balances (tgbztr = 1) of the latest date before today: the date,
   // SA1 to SA7, and the sums SA1 + SA2 and SA2 + SA3.
   RC SQLReadTgb(ExportContext& context) noexcept {
-    return tgb_.read(
-        context, personnelNumber_,
-        [&] {
-          const char* schema = context.schema();
-          const std::string key = context.quoted(personnelNumber_);
-          return formatStatement(
-              " SELECT   cast( Date_format(tgbdtm, '%%Y%%m%%d') as char),  (tgbsa1 + tgbvt1), (tgbsa2 + tgbvt2),  "
-              "(tgbsa3 + tgbvt3), (tgbsa4 + tgbvt4),  (tgbsa5 + tgbvt5), (tgbsa6 + tgbvt6),  (tgbsa7 + tgbvt7) FROM  "
-              "%s.mvs320tgb  WHERE tgbztr = 1  AND tgbpnr = '%s'  AND tgbdtm = (SELECT max(tgbdtm)  FROM %s.mvs320tgb  "
-              "WHERE tgbDTM < current_date()  AND tgbpnr = '%s'  AND tgbztr = 1)",
-              schema, key.c_str(), schema, key.c_str());
-        },
-        [this](const Row& row) {
-          if (const Value date = row[0]) {
-            values_.balanceDate.assign(date.view());
-            record_[kW01].assign(date.view());
-          }
-          auto& minutes = values_.timeBalance;
-          for (int n = 1; n <= 7; ++n) {
-            if (const Value value = row[static_cast<unsigned>(n)]) {
-              minutes[static_cast<std::size_t>(n - 1)] = leadingInteger(value.view());
-              record_[timeBalance(n)].assign(timeBalanceText(minutes[static_cast<std::size_t>(n - 1)]));
-            }
-          }
-          record_[kW15].assign(timeBalanceText(minutes[0] + minutes[1]));
-          record_[kW16].assign(timeBalanceText(minutes[1] + minutes[2]));
-        });
+    return tgb_.read(context, personnelNumber_, [this](const Row& row) {
+      if (const Value date = row[0]) {
+        values_.balanceDate.assign(date.view());
+        record_[kW01].assign(date.view());
+      }
+      auto& minutes = values_.timeBalance;
+      for (int n = 1; n <= 7; ++n) {
+        if (const Value value = row[static_cast<unsigned>(n)]) {
+          minutes[static_cast<std::size_t>(n - 1)] = leadingInteger(value.view());
+          record_[timeBalance(n)].assign(timeBalanceText(minutes[static_cast<std::size_t>(n - 1)]));
+        }
+      }
+      record_[kW15].assign(timeBalanceText(minutes[0] + minutes[1]));
+      record_[kW16].assign(timeBalanceText(minutes[1] + minutes[2]));
+    });
   }
 
   // The traffic-light account value of the latest day before today.
   RC SQLReadTag(ExportContext& context) noexcept {
-    return tag_.read(
-        context, personnelNumber_,
-        [&] {
-          const char* schema = context.schema();
-          const std::string key = context.quoted(personnelNumber_);
-          return formatStatement(
-              " SELECT   TagAkp  FROM  %s.mvs327tag  WHERE tagpnr = '%s'   AND tagtag = (SELECT max(tagtag)  FROM "
-              "%s.mvs327tag  WHERE tagpnr = '%s'  AND tagtag < current_date())",
-              schema, key.c_str(), schema, key.c_str());
-        },
-        [this](const Row& row) {
-          if (const Value value = row[0]) {
-            values_.trafficLight = leadingInteger(value.view());
-            record_[kAmp].assign(trafficLightText(values_.trafficLight));
-          }
-        });
+    return tag_.read(context, personnelNumber_, [this](const Row& row) {
+      if (const Value value = row[0]) {
+        values_.trafficLight = leadingInteger(value.view());
+        record_[kAmp].assign(trafficLightText(values_.trafficLight));
+      }
+    });
   }
 
   // A NULL column leaves the value and its field at their defaults.
   static void takeNumber(Value value, double& target) {
-    if (value) target = leadingNumber(value.view());
+    if (value) target = balanceNumber(value.view());
   }
   void takeVacationFigure(Value value, double& target, std::size_t field) {
     if (!value) return;
-    target = leadingNumber(value.view());
+    target = balanceNumber(value.view());
     record_[field].assign(vacationFigureText(value.view()));
   }
 
@@ -286,12 +247,12 @@ class SaldoQuery final : public WriterQuery {
   std::string personnelNumber_;  // as stored, whatever its length
   SaldoSettings settings_;
   PremiumTable premium_;
-  TenantLookup urv_{urvSet};
-  TenantLookup utg_{utgSet};
-  TenantLookup sfz_{sfzSet};
-  TenantLookup sfv_{sfvSet};
-  TenantLookup tgb_{tgbSet};
-  TenantLookup tag_{tagSet};
+  TenantLookup urv_{kUrvLookup};
+  TenantLookup utg_{kUtgLookup};
+  TenantLookup sfz_{kSfzLookup};
+  TenantLookup sfv_{kSfvLookup};
+  TenantLookup tgb_{kTgbLookup};
+  TenantLookup tag_{kTagLookup};
 };
 
 }  // namespace

@@ -109,8 +109,7 @@ void fillFlexFields(const SaldoSettings& settings, SaldoValues& values, SaldoRec
     for (const std::string& key : slot.keys) sum += saldoKeyValue(key, values);
 
     const bool timeSlot = !slot.keys.empty() && isTimeBalanceKey(slot.keys.front());
-    std::string value = formatText("%0.2f", timeSlot ? sum / 60 : sum);
-    withDecimalPoint(value);
+    std::string value = fixed2(timeSlot ? sum / 60 : sum);
     if (timeSlot) value = hoursToMinutes(value);
     record[saldo_field::flexible(static_cast<int>(n))].assign(flexibleFieldText(slot.label, formatSlotValue(value)));
   }

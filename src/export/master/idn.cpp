@@ -74,16 +74,22 @@ struct CostCentreLookups {
 constexpr CostCentreLookups kWholeFileLookups = {false, "SQLReadKst", "SQLReadKstKal", true};
 constexpr CostCentreLookups kSelectiveLookups = {true, "SQLReadKst(Kal)", "SQLReadKst(Kal)", false};
 
-// The set statements: the columns of the per-row statements.
-std::string bsvMapSet(const ExportContext& context) {
-  return personRowsSet(context, "COALESCE(t.BsvMap, 0)", "Mvs310Bsv", "BsvPnr");
-}
-std::string kstSet(const ExportContext& context) {
-  return personRowsSet(context, "t.PstZuoKst", "PERSONALSTAMM", "PSTPNRNUM");
-}
-std::string kstKalSet(const ExportContext& context) {
-  return personRowsSet(context, "t.PstZuoKst, t.PstBsvKal", "PERSONALSTAMM", "PSTPNRNUM");
-}
+// The holder's lookups.
+constexpr PersonLookup kBsvMapLookup = {.table = "Mvs310Bsv",
+                                        .key = "BsvPnr",
+                                        .columns = "COALESCE(BsvMap, 0)",
+                                        .condition = "",
+                                        .perRow = "SELECT   $c  FROM  $s.$t  WHERE $k = '$v' "};
+constexpr PersonLookup kKstLookup = {.table = "PERSONALSTAMM",
+                                     .key = "PSTPNRNUM",
+                                     .columns = "PstZuoKst",
+                                     .condition = "",
+                                     .perRow = "SELECT $c FROM   $s.$t WHERE  $k = '$v' "};
+constexpr PersonLookup kKstKalLookup = {.table = "PERSONALSTAMM",
+                                        .key = "PSTPNRNUM",
+                                        .columns = "PstZuoKst, PstBsvKal",
+                                        .condition = "",
+                                        .perRow = kKstLookup.perRow};
 
 class IdsQuery : public RecordQuery<24> {
  public:
@@ -153,46 +159,30 @@ class IdsQuery : public RecordQuery<24> {
   RC SQLCloseIDS() noexcept { return dbCloseCursor(cursor_); }
 
   [[nodiscard]] RC SQLReadBsvMap(ExportContext& context) noexcept {
-    return read(
-        context, bsvMap_,
-        [&] {
-          return formatStatement("SELECT   COALESCE(BsvMap, 0)  FROM  %s.Mvs310Bsv  WHERE BsvPnr = '%s' ",
-                                 context.schema(), context.quoted(personnelKey_).c_str());
-        },
-        [this](const Row& row) {
-          if (row[0]) record_[kBsvMap].assign(formatText("%ld", leadingInteger(row[0].view())));
-        });
+    return read(context, bsvMap_, [this](const Row& row) {
+      if (row[0]) record_[kBsvMap].assign(formatText("%ld", leadingInteger(row[0].view())));
+    });
   }
 
   [[nodiscard]] RC SQLReadKst(ExportContext& context) noexcept {
-    return read(
-        context, kst_,
-        [&] {
-          return formatStatement("SELECT PstZuoKst FROM   %s.PERSONALSTAMM WHERE  PSTPNRNUM = '%s' ", context.schema(),
-                                 context.quoted(personnelKey_).c_str());
-        },
-        [this](const Row& row) { assignTrimmed(kCostCentre, row[0]); });
+    return read(context, kst_, [this](const Row& row) { assignTrimmed(kCostCentre, row[0]); });
   }
 
   [[nodiscard]] RC SQLReadKstKal(ExportContext& context) noexcept {
-    return read(
-        context, kstKal_,
-        [&] {
-          return formatStatement("SELECT PstZuoKst, PstBsvKal FROM   %s.PERSONALSTAMM WHERE  PSTPNRNUM = '%s' ",
-                                 context.schema(), context.quoted(personnelKey_).c_str());
-        },
-        [this](const Row& row) {
-          assignTrimmed(kCostCentre, row[0]);
-          assignTrimmed(kBsvKal, row[1]);
-        });
+    return read(context, kstKal_, [this](const Row& row) {
+      assignTrimmed(kCostCentre, row[0]);
+      assignTrimmed(kBsvKal, row[1]);
+    });
   }
 
   // A lookup of the holder's personnel number: from the tenant's set
   // statement, or per badge (the selective writer always).
-  template <typename Statement, typename CopyRow>
-  RC read(ExportContext& context, TenantLookup& lookup, Statement&& statement, CopyRow&& copy) noexcept {
-    if (!lookups_.setStatements) return readSingleRow(context.session, statement(), copy);
-    return lookup.read(context, personnelKey_, statement, copy);
+  template <typename CopyRow>
+  RC read(ExportContext& context, TenantLookup& lookup, CopyRow&& copy) noexcept {
+    if (!lookups_.setStatements) {
+      return readSingleRow(context.session, perRowStatement(context, lookup.description(), personnelKey_), copy);
+    }
+    return lookup.read(context, personnelKey_, copy);
   }
 
   // Stores a non-NULL value without its trailing blanks and tabs.
@@ -204,9 +194,9 @@ class IdsQuery : public RecordQuery<24> {
 
   const CostCentreLookups& lookups_;
   std::string personnelKey_;  // the holder's personnel number as stored
-  TenantLookup bsvMap_{bsvMapSet};
-  TenantLookup kst_{kstSet};
-  TenantLookup kstKal_{kstKalSet};
+  TenantLookup bsvMap_{kBsvMapLookup};
+  TenantLookup kst_{kKstLookup};
+  TenantLookup kstKal_{kKstKalLookup};
 };
 
 // The badge lines of one badge number, from the selective badge cursor.

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "export/balance/number_text.h"
 #include "export/balance/premium.h"
@@ -135,4 +137,61 @@ TEST(BalanceNumberText, WorkedExamplesUnderADecimalCommaLocale) {
   }
   ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
   expectAllCases("de_DE.UTF-8");
+}
+
+// The conversions without strtod and printf give the bytes and values of
+// the C library's conversions over the range the balance columns hold:
+// every value below 2000 and every value near a power of
+// ten up to twelve whole digits, with none, one or two decimals, both
+// separators, both signs (negative zero included); texts the fast way
+// leaves to the C library (three decimals, halves among them, thirteen
+// whole digits) as well. Minutes likewise, exhaustively near zero and near
+// every power of ten up to beyond the fast range.
+TEST(BalanceNumberText, FastConversionsGiveTheCLibrarysDigits) {
+  std::vector<long> wholes;
+  for (long n = 0; n < 2000; ++n) wholes.push_back(n);
+  for (long power = 100000; power <= 10000000000000; power *= 10) {
+    for (long n = power - 10; n < power + 10; ++n) wholes.push_back(n);
+  }
+  const std::string fractions[] = {"", ".", ".0", ".5", ",25", ".99", ".125", ".005", ".995", "x"};
+  std::size_t compared = 0;
+  for (const long whole : wholes) {
+    for (const char* sign : {"", "-"}) {
+      for (const std::string& fraction : fractions) {
+        for (int hundredth = 0; hundredth < (fraction == ".99" ? 100 : 1); ++hundredth) {
+          std::string text = sign + std::to_string(whole) + fraction;
+          if (fraction == ".99")
+            text = text.substr(0, text.size() - 2) + (hundredth < 10 ? "0" : "") + std::to_string(hundredth);
+          ASSERT_EQ(formatSigned10(text), printfSigned10(text)) << text;
+          ASSERT_EQ(formatSlotValue(text), printfSlotValue(text)) << text;
+          const double fast = balanceNumber(text);
+          const double library = leadingNumber(text);
+          ASSERT_EQ(std::memcmp(&fast, &library, sizeof fast), 0) << text;
+          for (const double sum : {fast, fast / 60, fast + 0.001, fast * 3 / 60, fast - 0.005}) {
+            ASSERT_EQ(fixed2(sum), formatText("%0.2f", sum)) << sum;
+          }
+          ++compared;
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, wholes.size() * 20);
+  std::vector<long> minutes;
+  for (long m = -100000; m <= 100000; ++m) minutes.push_back(m);
+  for (long power = 1000000; power <= 100000000000; power *= 10) {
+    for (const long near : {power, 6 * power}) {
+      for (long m = near - 300; m < near + 300; ++m) {
+        minutes.push_back(m);
+        minutes.push_back(-m);
+      }
+    }
+  }
+  for (const long m : minutes) ASSERT_EQ(timeBalanceText(m), printfTimeBalanceText(m)) << m;
+  // Hours with two decimals become minutes as the C library rounds them.
+  for (int dd = 0; dd < 100; ++dd) {
+    const std::string decimals = (dd < 10 ? "0" : "") + std::to_string(dd);
+    const double minutesOfHour = leadingNumber("." + decimals) * 60;
+    const std::string expected = minutesOfHour == 0 ? "00" : formatText("%02.0f", minutesOfHour).substr(0, 2);
+    EXPECT_EQ(hoursToMinutes("-   12." + decimals), "-   12," + expected);
+  }
 }
