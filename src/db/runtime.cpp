@@ -29,6 +29,18 @@ formatStatementV(const char* format, std::va_list args) noexcept {
   return text;
 }
 
+// Stores the answer of the statement just sent into the cursor. False when
+// the deadline passed: the connection is then shut down and the cursor empty.
+bool storeResultUntil(DbSession& session, MYSQL* connection, std::uint64_t deadlineMs, Cursor& cursor) noexcept {
+  MYSQL_RES* result = nullptr;
+  const bool stored = dbRunUntil(
+      session, connection, deadlineMs, [&] { return mysql_store_result_start(&result, connection); },
+      [&](int ready) { return mysql_store_result_cont(&result, connection, ready); });
+  cursor.resultSet.reset(result);
+  if (!stored) cursor.resultSet.reset();
+  return stored;
+}
+
 }  // namespace
 
 void ResultSetFree::operator()(st_mysql_res* result) const noexcept { mysql_free_result(result); }
@@ -82,15 +94,7 @@ RC dbExecute(DbSession& session, Cursor& cursor, std::string statement) noexcept
       [&](int ready) { return mysql_real_query_cont(&failed, connection, ready); });
   if (!sent) return CR_SERVER_LOST;
   if (failed != 0) return static_cast<RC>(mysql_errno(connection));
-  MYSQL_RES* result = nullptr;
-  const bool stored = dbRunUntil(
-      session, connection, deadline, [&] { return mysql_store_result_start(&result, connection); },
-      [&](int ready) { return mysql_store_result_cont(&result, connection, ready); });
-  cursor.resultSet.reset(result);
-  if (!stored) {
-    cursor.resultSet.reset();
-    return CR_SERVER_LOST;
-  }
+  if (!storeResultUntil(session, connection, deadline, cursor)) return CR_SERVER_LOST;
   if (mysql_errno(connection) != 0) return RC_FAILED;
   cursor.rowsDelivered = 0;
   return RC_OK;
@@ -148,15 +152,7 @@ RC dbReadResult(DbSession& session, Cursor& cursor, std::uint64_t deadlineMs) no
     return CR_SERVER_LOST;
   }
   if (failed != 0) return static_cast<RC>(mysql_errno(connection));
-  MYSQL_RES* result = nullptr;
-  const bool stored = dbRunUntil(
-      session, connection, deadlineMs, [&] { return mysql_store_result_start(&result, connection); },
-      [&](int ready) { return mysql_store_result_cont(&result, connection, ready); });
-  cursor.resultSet.reset(result);
-  if (!stored) {
-    cursor.resultSet.reset();
-    return CR_SERVER_LOST;
-  }
+  if (!storeResultUntil(session, connection, deadlineMs, cursor)) return CR_SERVER_LOST;
   // The error number of an earlier failed statement of the batch stays
   // until the next send: a statement with columns but no stored rows is
   // the failure to store them.
