@@ -1,6 +1,9 @@
 #include "common/test_env.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +21,20 @@
 namespace sstrxv::test {
 
 namespace fs = std::filesystem;
+
+LoopbackListener::LoopbackListener() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(socket_, 16) != 0 ||
+      ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    ADD_FAILURE() << "no loopback listener";
+  }
+  port_ = ntohs(address.sin_port);
+}
+
+LoopbackListener::~LoopbackListener() { ::close(socket_); }
 
 TestDatabase::TestDatabase() {
   connection_ = mysql_init(nullptr);

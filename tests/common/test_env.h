@@ -131,6 +131,23 @@ struct ProcessResult {
 ProcessResult runProgram(const InstallLayout& layout, const std::vector<std::string>& args,
                          const std::vector<std::pair<std::string, std::string>>& environment = {});
 
+// A TCP listener on 127.0.0.1 at an ephemeral port, closed at the end of its
+// scope. The kernel completes connections into its queue; accepting them is
+// up to the user of socket().
+class LoopbackListener {
+ public:
+  LoopbackListener();
+  ~LoopbackListener();
+  LoopbackListener(const LoopbackListener&) = delete;
+  LoopbackListener& operator=(const LoopbackListener&) = delete;
+  int socket() const { return socket_; }
+  unsigned port() const { return port_; }
+
+ private:
+  int socket_;
+  unsigned port_ = 0;
+};
+
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& content);
 

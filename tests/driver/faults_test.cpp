@@ -1,13 +1,10 @@
 // Faults from outside, with the program run in-process so that its pauses
 // are counted instead of waited for: settings without a user, a file-size
 // limit, a directory at the output path, a connection dropped by the server.
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sys/file.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -208,36 +205,6 @@ TEST_F(FaultTest, ConnectionDroppedMidExportIsReconnectedAndTheFileWrittenWhole)
   EXPECT_EQ(log.back(), "Die Schnittstellendatei vom Dateityp 'IDN' wurde erstellt!");
 }
 
-namespace {
-
-// A server that accepts TCP connections on loopback and never answers: the
-// kernel completes each connection into the listening socket's queue, and
-// nothing ever reads or writes it. Closed when the test ends.
-class SilentListener {
- public:
-  SilentListener() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(socket_, 16) != 0 ||
-        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-      ADD_FAILURE() << "no loopback listener";
-    }
-    port_ = ntohs(address.sin_port);
-  }
-  ~SilentListener() { ::close(socket_); }
-  SilentListener(const SilentListener&) = delete;
-  SilentListener& operator=(const SilentListener&) = delete;
-  unsigned port() const { return port_; }
-
- private:
-  int socket_;
-  unsigned port_ = 0;
-};
-
-}  // namespace
-
 // A server that never answers, or that stalls a statement, ends the run
 // with 99 through the reconnection policy instead of hanging it.
 TEST_F(FaultTest, ServerThatDoesNotAnswerEndsTheRunInBoundedTime) {
@@ -251,7 +218,7 @@ TEST_F(FaultTest, ServerThatDoesNotAnswerEndsTheRunInBoundedTime) {
       {"a statement without answer", false, "Fehler in Fkt. SQLOpenMvs112Mnd(). RC: "},
   };
   for (const Case& c : cases) {
-    SilentListener listener;
+    LoopbackListener listener;  // a server that accepts and never answers
     ConnectionOptions options{.connectTimeoutSeconds = 1, .readTimeoutSeconds = 1, .writeTimeoutSeconds = 1};
     if (c.silentServer) {
       options.port = listener.port();
