@@ -106,16 +106,15 @@ bool drivesTerminal(const std::string& text, bool utf8) {
 }
 
 TEST_F(ImpTest, WhatReachesATerminalCannotDriveIt) {
-  const std::string hostile = fcdLine("1",
-                                      "K\xFC\x1B]0;owned\x07\x9B"
-                                      "2J") +
-                              fcdLine("2", "plain");
+  const std::string stored = std::string("K\xFC\x1B]0;owned\x07\x9B") + "2J";
+  const std::string hostile = fcdLine("1", stored.c_str()) + fcdLine("2", "plain");
   const std::string file = write("FCD.imp", hostile);
   const std::string badPath = (dir / "x\x1B[2J\x9B").string();
   struct Case {
     std::vector<std::string> args;
     const char* locale;
     std::string shows;  // a part of the output
+    Out out = Out::kTerminal;
   };
   const std::vector<Case> cases = {
       {{"show", "FCD", file}, "C", "K\xFC\\x1B]0;owned\\x07\\x9B2J"},
@@ -128,19 +127,15 @@ TEST_F(ImpTest, WhatReachesATerminalCannotDriveIt) {
       {{"diff", "FCD", file, write("new.imp", fcdLine("1", "\x1B[31m"))}, "C", "\\x1B[31m"},
       {{"show", "FCD", badPath}, "C.UTF-8", "x\\x1B[2J\\x9B"},
       {{"show", "FCD", file, "--where", "nofield\x1B=1"}, "C", "nofield\\x1B"},
+      // Into a file the bytes stay as stored.
+      {{"csv", "FCD", file}, "C.UTF-8", stored, Out::kPipe},
   };
   for (const Case& c : cases) {
-    const ImpRun run = runImp(c.args, Out::kTerminal, c.locale);
-    const bool utf8 = std::strcmp(c.locale, "C") != 0;
-    EXPECT_FALSE(drivesTerminal(run.out, utf8)) << c.args[0] << " " << c.locale << ": " << run.out;
-    EXPECT_NE(run.out.find(c.shows), std::string::npos) << c.args[0] << " " << c.locale << ": " << run.out;
+    const ImpRun run = runImp(c.args, c.out, c.locale);
+    SCOPED_TRACE(c.args[0] + " " + c.locale + ": " + run.out);
+    EXPECT_EQ(drivesTerminal(run.out, std::strcmp(c.locale, "C") != 0), c.out != Out::kTerminal);
+    EXPECT_NE(run.out.find(c.shows), std::string::npos);
   }
-  // Into a file the bytes stay as stored.
-  const ImpRun csv = runImp({"csv", "FCD", file}, Out::kPipe, "C.UTF-8");
-  EXPECT_NE(csv.out.find("K\xFC\x1B]0;owned\x07\x9B"
-                         "2J"),
-            std::string::npos)
-      << csv.out;
 }
 
 TEST_F(ImpTest, ExitCodesTellWhatWasFound) {
