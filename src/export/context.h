@@ -9,21 +9,10 @@
 
 #include "db/runtime.h"
 #include "db/session.h"
+#include "export/tenants.h"
 #include "support/text.h"
 
 namespace sstrxv {
-
-// One row of the system tenant table. The values are kept whole (up to the
-// longest name the server allows) because they are keys of further
-// statements; the lines cut them to their fields.
-struct Tenant {
-  static constexpr std::size_t kCapacity = 64;
-  BoundedText licenceNumber{kCapacity};  // MNDLIZ
-  BoundedText tenantNumber{kCapacity};   // MNDNUM
-  BoundedText schemaName{kCapacity};     // MNDSCH; checked before it is used
-  BoundedText location{kCapacity};       // MNDSTO
-  void clear() noexcept;
-};
 
 inline constexpr std::string_view kDefaultSchema = "MELVARION";
 

@@ -166,9 +166,4 @@ class RecordQuery : public RowQuery {
 [[nodiscard]] WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query,
                                      const OutputTarget& target) noexcept;
 
-// The tenant cursor.
-[[nodiscard]] RC SQLOpenMvs112Mnd(DbSession& session, Cursor& tenantCursor) noexcept;
-[[nodiscard]] RC SQLFetchMvs112Mnd(Cursor& tenantCursor, Tenant& tenant) noexcept;
-RC SQLCloseMvs112Mnd(Cursor& tenantCursor) noexcept;
-
 }  // namespace sstrxv

@@ -14,7 +14,7 @@
 #include "db/session.h"
 #include "export/balance/premium.h"
 #include "export/balance/saldo_settings.h"
-#include "export/frame.h"
+#include "export/tenants.h"
 #include "support/env.h"
 #include "support/files.h"
 #include "support/log.h"

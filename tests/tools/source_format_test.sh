@@ -9,7 +9,7 @@ set -uo pipefail
 top=$1
 cd "$top" || exit 1
 command -v clang-format >/dev/null || { echo "FAIL: clang-format is not installed (scripts/packages.sh installs it)" >&2; exit 1; }
-mapfile -t files < <(find src tools tests -name '*.cpp' -o -name '*.h' | sort)
+mapfile -t files < <(find src programs tests -name '*.cpp' -o -name '*.h' | sort)
 [ ${#files[@]} -gt 0 ] || { echo "FAIL: no sources found under $top" >&2; exit 1; }
 off=()
 for f in "${files[@]}"; do
