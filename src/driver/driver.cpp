@@ -46,7 +46,7 @@ std::string usageText() {
   std::string_view before = kFileTypeLabel;
   for (const FileTypeEntry& type : fileTypes()) {
     text += before;
-    text += type.usageLine;
+    text += type.usageLine();
     text += '\n';
     before = kFileTypeIndent;
   }

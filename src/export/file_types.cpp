@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <iterator>
+#include <string>
 
 #include "export/balance/balance.h"
 #include "export/balance/saldo_record.h"
@@ -29,19 +30,28 @@ constexpr std::string_view kMstKeys[] = {"licence number", "tenant number", "bad
 constexpr std::string_view kMdtKeys[] = {"licence number", "tenant number", "badge number", "date"};
 constexpr std::string_view kFcdKeys[] = {"licence number", "tenant number", "function-code number"};
 
+// A row of the table: the code comes from the layout.
+constexpr FileTypeEntry type(const FileLayout& layout, FileFamily family, Writer writer,
+                             std::span<const std::string_view> keyFields, CodeCase usageCase,
+                             std::string_view usageText) {
+  return {layout.code, family, writer, &layout, keyFields, usageCase, usageText};
+}
+
+using enum CodeCase;
+
 constexpr FileTypeEntry kFileTypes[] = {
-    {"20P", kTerminal, write20pFile, &k20pLayout, k20pKeys, "20p  f. Datei MGSST20P"},
-    {"35P", kTerminal, write35pFile, &k35pLayout, k35pKeys, "35p  f. Datei MGSST35P"},
-    {"41P", kTerminal, write41pFile, &k41pLayout, k41pKeys, "41p  f. Datei MGSST41P"},
-    {"MND", kMaster, writeMndFile, &kMndLayout, kMndKeys, "Mnd  f. Datei MNDSTAMM"},
-    {"IDN", kMaster, writeIdnFile, &kIdnLayout, kIdnKeys, "IDN  f. Datei IDStamm"},
-    {"SLD", kBalance, writeSaldoFile, &kSaldoLayout, kSldKeys, "SLD  f. Datei SALDO"},
-    {"KST", kMaster, writeKstFile, &kKstLayout, kKstKeys, "KST  f. Datei Kostenst"},
-    {"BKL", kMaster, writeBklFile, &kBklLayout, kBklKeys, "BKL  f. Berechtigungsklassen"},
-    {"FTG", kMaster, writeFtgFile, &kFtgLayout, kFtgKeys, "FTG  f. Feiertage"},
-    {"MST", kStatus, writeMstFile, &kMstLayout, kMstKeys, "MST  f. Mitarbeiterstatus"},
-    {"MDT", kStatus, writeMdtFile, &kMdtLayout, kMdtKeys, "MDT  f. Mitarbeiterdetail"},
-    {"FCD", kStatus, writeFcdFile, &kFcdLayout, kFcdKeys, "FCD  f. Funktionscodes"},
+    type(k20pLayout, kTerminal, write20pFile, k20pKeys, kLower, "f. Datei MGSST20P"),
+    type(k35pLayout, kTerminal, write35pFile, k35pKeys, kLower, "f. Datei MGSST35P"),
+    type(k41pLayout, kTerminal, write41pFile, k41pKeys, kLower, "f. Datei MGSST41P"),
+    type(kMndLayout, kMaster, writeMndFile, kMndKeys, kCapitalised, "f. Datei MNDSTAMM"),
+    type(kIdnLayout, kMaster, writeIdnFile, kIdnKeys, kUpper, "f. Datei IDStamm"),
+    type(kSaldoLayout, kBalance, writeSaldoFile, kSldKeys, kUpper, "f. Datei SALDO"),
+    type(kKstLayout, kMaster, writeKstFile, kKstKeys, kUpper, "f. Datei Kostenst"),
+    type(kBklLayout, kMaster, writeBklFile, kBklKeys, kUpper, "f. Berechtigungsklassen"),
+    type(kFtgLayout, kMaster, writeFtgFile, kFtgKeys, kUpper, "f. Feiertage"),
+    type(kMstLayout, kStatus, writeMstFile, kMstKeys, kUpper, "f. Mitarbeiterstatus"),
+    type(kMdtLayout, kStatus, writeMdtFile, kMdtKeys, kUpper, "f. Mitarbeiterdetail"),
+    type(kFcdLayout, kStatus, writeFcdFile, kFcdKeys, kUpper, "f. Funktionscodes"),
 };
 
 // The families in the order of the format reference.
@@ -69,6 +79,17 @@ constexpr std::array<const FileLayout*, std::size(kFileTypes)> kReferenceLayouts
 }();
 
 }  // namespace
+
+std::string FileTypeEntry::usageLine() const {
+  std::string line;
+  for (const char c : code) {
+    const bool lower = usageCase == kLower || (usageCase == kCapitalised && !line.empty());
+    line += lower && c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  line += "  ";
+  line += usageText;
+  return line;
+}
 
 std::span<const FileTypeEntry> fileTypes() noexcept { return kFileTypes; }
 

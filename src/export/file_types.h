@@ -2,10 +2,12 @@
 // selects a type, its family, its writer, its line layout and its line of
 // the usage text. The driver dispatches through it and prints the usage
 // text from it; the format reference and the operator tools take the
-// layouts from it. A new file type is its writer file and one line here.
+// layouts from it. A new file type is its writer file and one line here;
+// its code is spelled once, in its layout.
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "export/frame.h"
@@ -17,13 +19,20 @@ namespace sstrxv {
 // this order, the types of one family in the order of the table.
 enum class FileFamily { kMaster, kTerminal, kBalance, kStatus };
 
+// How the usage text spells a code: "IDN", "20p", "Mnd".
+enum class CodeCase { kUpper, kLower, kCapitalised };
+
 struct FileTypeEntry {
-  std::string_view code;  // "20P", compared with the first three characters of the file type
+  const std::string_view& code;  // the layout's: "20P", compared with the first three characters of the file type
   FileFamily family;
   Writer writer;
   const FileLayout* layout;
   std::span<const std::string_view> keyFields;  // the fields that identify a record: "badge number"
-  std::string_view usageLine;                   // in the usage text after the indent: "20p  f. Datei MGSST20P"
+  CodeCase usageCase;                           // the code as its usage line spells it
+  std::string_view usageText;                   // what follows the code in its usage line: "f. Datei MGSST20P"
+
+  // Its line of the usage text, after the indent: "20p  f. Datei MGSST20P".
+  [[nodiscard]] std::string usageLine() const;
 };
 
 // Every file type, in the order of dispatch and of the usage text.

@@ -29,11 +29,10 @@ TEST(FileTypes, EachTypeHasItsWriterLayoutAndUsageLineUnderItsCode) {
     EXPECT_TRUE(codes.insert(type.code).second) << "code twice in the table";
     EXPECT_NE(type.writer, nullptr);
     ASSERT_NE(type.layout, nullptr);
-    EXPECT_EQ(type.layout->code, type.code);
     EXPECT_EQ(std::ranges::count(fileLayouts(), type.layout), 1);
     // "20p  f. Datei MGSST20P": the code in its usage spelling, the file's name.
-    EXPECT_TRUE(equalIgnoringCase(type.usageLine.substr(0, 5), std::string(type.code) + "  "));
-    EXPECT_TRUE(type.usageLine.ends_with(" " + std::string(type.layout->fileName)));
+    EXPECT_TRUE(equalIgnoringCase(type.usageLine().substr(0, 5), std::string(type.code) + "  "));
+    EXPECT_TRUE(type.usageLine().ends_with(" " + std::string(type.layout->fileName)));
     // A 14-character key that begins with a code is that file type.
     EXPECT_EQ(findFileType(std::string(type.code) + "12345678901"), &type);
   }
