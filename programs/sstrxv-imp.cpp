@@ -3,6 +3,7 @@
 //   csv     the same as CSV with a header row of the field names
 //   check   the numbers of the lines that are not sound; exit code 1 then
 //   fields  the fields of a type
+//   types   the file types, one code per line
 //   diff    the records added, removed and changed between two files of a type
 #include <langinfo.h>
 #include <unistd.h>
@@ -36,6 +37,7 @@ constexpr std::string_view kHelp =
     "  or:  sstrxv-imp check TYPE FILE\n"
     "  or:  sstrxv-imp fields TYPE\n"
     "  or:  sstrxv-imp diff TYPE OLD NEW [--utf8|--stored]\n"
+    "  or:  sstrxv-imp types\n"
     "Read an SSTRXV interface file by the field layout of its file type.\n"
     "\n"
     "TYPE is the file type as SSTRXV takes it (IDN, idn, 20P, ...); the update\n"
@@ -55,6 +57,7 @@ constexpr std::string_view kHelp =
     "  diff     print the records added to NEW, removed from OLD and changed\n"
     "           (each changed field with its old and new value), matched by the\n"
     "           key fields of TYPE, then the counts\n"
+    "  types    print the code of every file type, one per line\n"
     "\n"
     "Values are shown in the terminal's encoding: converted from Windows-1252 to\n"
     "UTF-8 when the locale's character set is UTF-8 (csv: only when standard\n"
@@ -173,6 +176,11 @@ int Program::run(const std::vector<std::string_view>& args) {
   }
   if (args.empty()) return usageError("a command is needed");
   const std::string_view command = args[0];
+  if (command == "types") {
+    if (args.size() > 1) return usageError("unexpected argument '" + typed(args[1]) + "'");
+    sstrxv::writeTypeList(out);
+    return finish(out, kExitOk);
+  }
   const bool select = command == "show" || command == "csv";
   const std::size_t files = command == "diff" ? 2 : command == "fields" ? 0 : 1;
   if (!select && command != "check" && command != "fields" && command != "diff") {

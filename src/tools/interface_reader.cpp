@@ -582,6 +582,13 @@ void writeFieldList(Output& out, const FileLayout& layout) {
   }
 }
 
+void writeTypeList(Output& out) {
+  for (const FileLayout* layout : fileLayouts()) {
+    out.text() += layout->code;
+    out.text() += '\n';
+  }
+}
+
 namespace {
 
 // One record of the old file: where its line is, and the next of its key.

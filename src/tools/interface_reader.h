@@ -222,6 +222,10 @@ CheckCounts writeCheckReport(Output& out, const FileLayout& layout, LineReader& 
 // "fields": one line per field: its columns, width and name, "(key)" for a key field.
 void writeFieldList(Output& out, const FileLayout& layout);
 
+// "types": the code of every file type, one per line, in the order of the
+// format reference.
+void writeTypeList(Output& out);
+
 // "diff": the records of NEW not in OLD, those of OLD not in NEW and those
 // whose fields changed, matched by the type's key fields (the n-th record of
 // a key in OLD with the n-th of that key in NEW); each change field by field.
