@@ -159,6 +159,8 @@ TEST_F(ImpTest, ExitCodesTellWhatWasFound) {
       {{"show", "FCD", oldFile}, Out::kFull, 2, std::strerror(ENOSPC)},
       {{"fields", "FCD"}, Out::kFull, 2, std::strerror(ENOSPC)},
       {{"fields", "FCD"}, Out::kPipe, 0, ""},
+      {{"types"}, Out::kFull, 2, std::strerror(ENOSPC)},
+      {{"types", "FCD"}, Out::kPipe, 2, "unexpected argument 'FCD'"},
       {{"diff", "FCD", oldFile, oldFile}, Out::kPipe, 0, ""},
       {{"diff", "FCD", oldFile, newFile}, Out::kPipe, 1, ""},
       {{"diff", "FCD", oldFile}, Out::kPipe, 2, "two files"},
