@@ -73,33 +73,23 @@ class TypeListTest : public WriterTest {
 
 TEST_F(TypeListTest, EveryListNamesEachFileTypeOnce) {
   const std::string kWord = R"(\b([0-9A-Z]{3})\b)";
-  struct List {
-    std::string file;
-    std::string where;
-    std::function<Codes()> codes;
-  };
-  const std::vector<List> lists = {
-      {"README.md", "the table of ## File types",
+  const std::vector<std::pair<std::string, std::function<Codes()>>> lists = {
+      {"README.md, its table of file types",
        [] { return listed("README.md", "## File types", "\n## ", R"(\n\| `([^`]*)` \|)"); }},
-      {"README.md", "the sudoers line of the Nagios check",
-       [&] { return listed("README.md", "NOPASSWD:", "\n", kWord); }},
-      {"README.md", "the NRPE command of the Nagios check",
-       [&] { return listed("README.md", "command[check_sstrxv]=", "\n", kWord); }},
-      {"packaging/man/SSTRXV.1", "the sentence of the file types",
-       [&] { return listed("packaging/man/SSTRXV.1", "The file types are", ";", kWord); }},
-      {"sstrxv-imp types", "its output", printedByImp},
-      {"demo/demo_data.sql", "a line written from it per type", [this] { return writtenFromDemo(); }},
+      {"README.md, its sudoers line", [&] { return listed("README.md", "NOPASSWD:", "\n", kWord); }},
+      {"README.md, its NRPE command", [&] { return listed("README.md", "command[check_sstrxv]=", "\n", kWord); }},
+      {"packaging/man/SSTRXV.1", [&] { return listed("packaging/man/SSTRXV.1", "The file types are", ";", kWord); }},
+      {"the output of sstrxv-imp types", printedByImp},
+      {"demo/demo_data.sql, a line written from it", [this] { return writtenFromDemo(); }},
   };
-  for (const List& list : lists) {
-    const Codes codes = list.codes();
-    const std::string in = " in " + list.file + " (" + list.where + ")";
+  for (const auto& [where, list] : lists) {
+    const Codes codes = list();
     for (const FileTypeEntry& type : fileTypes()) {
       const auto times = std::ranges::count(codes, type.code);
-      EXPECT_EQ(times, 1) << "file type " << type.code << (times == 0 ? " is missing" : " is named twice") << in;
+      EXPECT_EQ(times, 1) << "file type " << type.code << (times == 0 ? " is missing in " : " is twice in ") << where;
     }
     for (const std::string& code : codes) {
-      const bool known = std::ranges::any_of(fileTypes(), [&](const FileTypeEntry& type) { return type.code == code; });
-      EXPECT_TRUE(known) << code << " is no file type, but listed" << in;
+      EXPECT_TRUE(code.size() == 3 && findFileType(code)) << code << " in " << where << " is no file type";
     }
   }
 }
