@@ -23,7 +23,7 @@ class Env {
   // Pauses for whole milliseconds.
   virtual void pauseMilliseconds(unsigned long milliseconds) noexcept;
   // The current local date and time as "%Y-%m-%d %H:%M:%S".
-  virtual std::string localTimestamp();
+  virtual std::string localTimestamp() noexcept;
   // Milliseconds of a steady clock (never set back), for the deadlines of
   // the waits for the database server.
   virtual std::uint64_t steadyMilliseconds() noexcept;
