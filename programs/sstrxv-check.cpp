@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "support/descriptors.h"
+#include "support/env.h"
 #include "support/memory.h"
 #include "tools/nagios_check.h"
 #include "tools/site_check.h"
@@ -75,7 +76,8 @@ int main(int argc, char** argv) {
     std::fputs("Usage: sstrxv-check OUTPUT-DIRECTORY\nTry 'sstrxv-check --help'.\n", stderr);
     return kExitUsage;
   }
+  sstrxv::Env env;  // the real one: the paths of a run in this working directory
   std::string report;
-  const int code = sstrxv::checkSite(first, report);
+  const int code = sstrxv::checkSite(env, first, report);
   return writeOut(report) ? code : kExitUsage;
 }

@@ -16,6 +16,7 @@
 
 #include "support/cipher.h"
 #include "support/descriptors.h"
+#include "support/input_paths.h"
 #include "support/memory.h"
 #include "support/platform.h"
 #include "support/settings.h"
