@@ -150,6 +150,7 @@ std::string joined(const std::string& walked, std::string_view component) {
 ResolvedDirectory failed(int error) {
   ResolvedDirectory result;
   result.failure = std::strerror(error);
+  result.error = error;
   return result;
 }
 
@@ -204,7 +205,7 @@ void FileHandle::reset() noexcept {
   fd_ = -1;
 }
 
-ResolvedDirectory openDirectory(const std::string& path) noexcept {
+ResolvedDirectory openDirectory(const std::string& path, LinkRule rule) noexcept {
   std::string todo = path.empty() ? std::string(".") : path;
   const bool absolute = todo.front() == '/';
   FileHandle current(::open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -226,7 +227,11 @@ ResolvedDirectory openDirectory(const std::string& path) noexcept {
     FileHandle next(::openat(current.get(), component.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat status {};
     if (!next || ::fstat(next.get(), &status) != 0) return failed(errno);
-    if (unsafeStep(from, status)) return unsafe(fromName, from, name, status);
+    if (rule == LinkRule::kFollowNone) {
+      if (S_ISLNK(status.st_mode)) return failed(ELOOP);
+    } else if (unsafeStep(from, status)) {
+      return unsafe(fromName, from, name, status);
+    }
     if (S_ISLNK(status.st_mode)) {
       if (++links > kMaxLinks) return failed(ELOOP);
       std::string target(PATH_MAX, '\0');
