@@ -1,13 +1,6 @@
 #include "tools/site_check.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <optional>
 #include <vector>
 
 #include "db/runtime.h"
