@@ -5,12 +5,18 @@
 #include <string_view>
 
 #include "support/descriptors.h"
+#include "support/env.h"
+#include "support/memory.h"
 #include "tools/nagios_check.h"
 #include "tools/site_check.h"
 
 namespace {
 
 constexpr int kExitUsage = 2;
+// Out of memory: the check failed (1), for --nagios UNKNOWN.
+constexpr sstrxv::MemoryExhaustion kOutOfMemory{"sstrxv-check: out of memory\n", sstrxv::kSiteCheckFailed};
+constexpr sstrxv::MemoryExhaustion kNagiosOutOfMemory{"sstrxv-check: out of memory\n",
+                                                      sstrxv::monitoring::kNagiosUnknown};
 
 constexpr std::string_view kHelp =
     "Usage: sstrxv-check OUTPUT-DIRECTORY\n"
@@ -59,14 +65,19 @@ bool writeOut(std::string_view text) {
 int main(int argc, char** argv) {
   sstrxv::openClosedStandardDescriptors();
   const std::string_view first = argc > 1 ? argv[1] : "";
-  if (first == "--nagios") return sstrxv::monitoring::runNagiosCheck(argc - 1, argv + 1);
+  if (first == "--nagios") {
+    sstrxv::endProcessWhenMemoryRunsOut<kNagiosOutOfMemory>();
+    return sstrxv::monitoring::runNagiosCheck(argc - 1, argv + 1);
+  }
+  sstrxv::endProcessWhenMemoryRunsOut<kOutOfMemory>();
   if (argc == 2 && first == "--help") return writeOut(kHelp) ? 0 : kExitUsage;
   if (argc == 2 && first == "--version") return writeOut("sstrxv-check " SSTRXV_VERSION "\n") ? 0 : kExitUsage;
   if (argc != 2 || first.starts_with("--")) {
     std::fputs("Usage: sstrxv-check OUTPUT-DIRECTORY\nTry 'sstrxv-check --help'.\n", stderr);
     return kExitUsage;
   }
+  sstrxv::Env env;  // the real one: the paths of a run in this working directory
   std::string report;
-  const int code = sstrxv::checkSite(first, report);
+  const int code = sstrxv::checkSite(env, first, report);
   return writeOut(report) ? code : kExitUsage;
 }

@@ -16,6 +16,8 @@
 
 #include "support/cipher.h"
 #include "support/descriptors.h"
+#include "support/input_paths.h"
+#include "support/memory.h"
 #include "support/platform.h"
 #include "support/settings.h"
 
@@ -23,6 +25,8 @@ namespace {
 
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+// Out of memory: nothing written (1), the reason on standard error.
+constexpr sstrxv::MemoryExhaustion kOutOfMemory{"sstrxv-encipher: out of memory\n", kExitFailed};
 
 constexpr std::string_view kHelp =
     "Usage: sstrxv-encipher VALUE...\n"
@@ -199,6 +203,7 @@ int writeSettings(std::string_view host, std::string_view user) {
 
 int main(int argc, char** argv) {
   sstrxv::openClosedStandardDescriptors();
+  sstrxv::endProcessWhenMemoryRunsOut<kOutOfMemory>();
   const std::string_view first = argc > 1 ? argv[1] : "";
   if (argc == 2 && first == "--help") return std::fputs(kHelp.data(), stdout) < 0 ? kExitUsage : 0;
   if (argc == 2 && first == "--version") return std::puts("sstrxv-encipher " SSTRXV_VERSION) < 0 ? kExitUsage : 0;

@@ -7,6 +7,7 @@
 #include "export/file_types.h"
 #include "export/format_reference.h"
 #include "support/descriptors.h"
+#include "support/memory.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ bool write(std::FILE* stream, std::string_view text) {
 
 int main(int argc, char** argv) {
   sstrxv::openClosedStandardDescriptors();
+  sstrxv::endProcessWhenMemoryRunsOut();
   if (argc == 2 && std::string_view(argv[1]) == "--help") return write(stdout, kHelp) ? 0 : 1;
   if (argc > 1) {
     write(stderr, "usage: sstrxv-formats > docs/formats.md\n");

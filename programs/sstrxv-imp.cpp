@@ -18,6 +18,7 @@
 
 #include "export/record.h"
 #include "support/descriptors.h"
+#include "support/memory.h"
 #include "support/platform.h"
 #include "support/text.h"
 #include "tools/interface_reader.h"
@@ -30,6 +31,8 @@ using sstrxv::Encoding;
 constexpr int kExitOk = 0;
 constexpr int kExitFound = 1;  // check: faulty lines; show, csv: no line matched; diff: the files differ
 constexpr int kExitUsage = 2;
+// Out of memory: what cannot be read or written is reported with 2.
+constexpr sstrxv::MemoryExhaustion kOutOfMemory{"sstrxv-imp: out of memory\n", kExitUsage};
 
 constexpr std::string_view kHelp =
     "Usage: sstrxv-imp show TYPE FILE [--where FIELD=VALUE]... [--utf8|--stored]\n"
@@ -272,16 +275,12 @@ int Program::run(const std::vector<std::string_view>& args) {
 
 int main(int argc, char** argv) {
   sstrxv::openClosedStandardDescriptors();
+  sstrxv::endProcessWhenMemoryRunsOut<kOutOfMemory>();
   // Only the character type: numbers and messages stay as they are.
   std::setlocale(LC_CTYPE, "");
   Terminal terminal;
   terminal.typed = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0 ? Encoding::kUtf8 : Encoding::kAsStored;
   terminal.outIsTerminal = isatty(STDOUT_FILENO) == 1;
   terminal.errIsTerminal = isatty(STDERR_FILENO) == 1;
-  try {
-    return Program(terminal).run(std::vector<std::string_view>(argv + 1, argv + argc));
-  } catch (...) {
-    std::fputs("sstrxv-imp: out of memory\n", stderr);
-    return kExitUsage;
-  }
+  return Program(terminal).run(std::vector<std::string_view>(argv + 1, argv + argc));
 }

@@ -5,12 +5,15 @@
 #include <string>
 #include <string_view>
 
+#include "support/memory.h"
 #include "tools/run_metrics.h"
 
 namespace {
 
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+// Out of memory: the file could not be written (1).
+constexpr sstrxv::MemoryExhaustion kOutOfMemory{"sstrxv-metrics: out of memory\n", kExitFailed};
 
 constexpr std::string_view kHelp =
     "Usage: sstrxv-metrics start\n"
@@ -41,6 +44,7 @@ int failed(const std::string& error) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  sstrxv::endProcessWhenMemoryRunsOut<kOutOfMemory>();
   using namespace sstrxv::monitoring;
   const std::string_view command = argc > 1 ? argv[1] : "";
   if (argc == 2 && command == "--help") return std::fputs(kHelp.data(), stdout) < 0 ? kExitUsage : 0;

@@ -7,7 +7,6 @@
 
 #include "support/env.h"
 #include "support/log.h"
-#include "support/settings.h"
 
 namespace sstrxv {
 namespace {
@@ -23,19 +22,10 @@ void ConnectionClose::operator()(st_mysql* connection) const noexcept {
   mysql_close(connection);
 }
 
-RC dbConnect(DbSession& session) noexcept {
-  session.host.clear();
-  session.user.clear();
-  session.password.clear();
-
-  const SettingResult host = readSetting("", "NET8", 0, kSettingsFilePath);
-  if (!host.settingValue.empty()) session.host.assign(host.settingValue.view());
-  session.user.assign(readSetting("", "LOGIN", 0, kSettingsFilePath).settingValue.view());
-  session.password.assign(readSetting("", "PASS", 0, kSettingsFilePath).settingValue.view());
-
-  if (session.user.empty()) {
-    logMessage(session.env, "Kein Datenbankbenutzer (LOGIN) in %s", std::string(kSettingsFilePath).c_str());
-  }
+RC dbConnect(DbSession& session, const Credentials& credentials) noexcept {
+  session.host.assign(credentials.host);
+  session.user.assign(credentials.user);
+  session.password.assign(credentials.password);
   const RC rc =
       dbOpenSession(session, session.user.view(), session.password.view(), session.host.view(), kDatabaseName);
   if (rc != RC_OK) logMessage(session.env, "Datenbankverbindung fehlgeschlagen, Fehler: %d", static_cast<int>(rc));

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "db/runtime.h"
+#include "support/credentials.h"
 #include "support/text.h"
 
 struct st_mysql;  // the client library's connection handle
@@ -70,9 +71,10 @@ inline constexpr int kReconnectAttempts = 5;
 // The result of opening a session without a user name: no connection is tried.
 inline constexpr RC RC_NO_USER = RC_FAILED;
 
-// Reads the credentials from the settings file and opens the session.
-// Returns 0 or the error number of the failed connect.
-[[nodiscard]] RC dbConnect(DbSession& session) noexcept;
+// Opens the session with these credentials, which it keeps for its
+// reconnections (each value cut to 200 bytes, as the settings give them).
+// Returns 0 or the error number of the failed connect (logged).
+[[nodiscard]] RC dbConnect(DbSession& session, const Credentials& credentials) noexcept;
 // Opens a fresh connection in manual-commit mode. Returns 0 or the client
 // library's error number; RC_NO_USER without trying when the user is empty
 // (an empty password is allowed).

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "db/session.h"
+#include "driver/connect.h"
 #include "driver/selective.h"
 #include "export/file_types.h"
 #include "support/log.h"
@@ -123,7 +124,7 @@ int runProgram(int argc, const char* const* argv, Env& env, const ConnectionOpti
   RunState run(env);
   run.session.options = options;
 
-  if (dbConnect(run.session) != RC_OK && !dbReconnect(run.session)) return EXIT_FAILED;
+  if (connectWithSettings(run.session) != RC_OK && !dbReconnect(run.session)) return EXIT_FAILED;
 
   ExportContext& context = run.exportContext;
   context.currentSchema.assign(kDefaultSchema);

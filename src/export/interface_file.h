@@ -26,24 +26,15 @@ class InterfaceFile {
   ~InterfaceFile() = default;
 
   // Formats a record as one line and writes it. A line that cannot be
-  // written, or a record whose line builder throws, marks the file as
-  // failed; nothing is written after that.
+  // written marks the file as failed; nothing is written after that.
   template <typename RecordType>
   void write(const RecordType& record) noexcept {
     if (failed_) return;
-    const std::size_t before = buffer_.size();
-    try {
-      record.appendLineTo(buffer_);
-    } catch (...) {
-      buffer_.resize(before);
-      failed_ = true;
-      return;
-    }
+    record.appendLineTo(buffer_);
     if (buffer_.size() >= kFlushBytes) flush();
   }
 
-  // True once a line could not be written (disk full, file too large) or
-  // built.
+  // True once a line could not be written (disk full, file too large).
   [[nodiscard]] bool failed() const noexcept { return failed_; }
 
   // Writes what is left and closes the file; a whole-file writer's file then

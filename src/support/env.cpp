@@ -11,7 +11,7 @@ void Env::pauseMilliseconds(unsigned long milliseconds) noexcept {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-std::string Env::localTimestamp() { return platform::localTimestamp(); }
+std::string Env::localTimestamp() noexcept { return platform::localTimestamp(); }
 
 std::uint64_t Env::steadyMilliseconds() noexcept {
   const auto elapsed = std::chrono::steady_clock::now().time_since_epoch();

@@ -1,14 +1,16 @@
-// What a run takes from the machine it runs on: the pause, the clock and
-// the place its messages go. runProgram is given one (this real one unless
-// a test passes its own, derived from it, to count the pauses, fix the time
-// or watch the messages); the run's session carries it, and everything
-// below the driver reaches it through the session or the export context.
+// What a run takes from the machine it runs on: the pause, the clock, the
+// place its messages go and the paths of its input files. runProgram is
+// given one (this real one unless a test passes its own, derived from it,
+// to count the pauses, fix the time, watch the messages or place the files);
+// the run's session carries it, and everything below the driver reaches it
+// through the session or the export context.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "support/input_paths.h"
 #include "support/log.h"
 
 namespace sstrxv {
@@ -23,7 +25,7 @@ class Env {
   // Pauses for whole milliseconds.
   virtual void pauseMilliseconds(unsigned long milliseconds) noexcept;
   // The current local date and time as "%Y-%m-%d %H:%M:%S".
-  virtual std::string localTimestamp();
+  virtual std::string localTimestamp() noexcept;
   // Milliseconds of a steady clock (never set back), for the deadlines of
   // the waits for the database server.
   virtual std::uint64_t steadyMilliseconds() noexcept;
@@ -34,6 +36,8 @@ class Env {
   // Where writeLog puts the messages; the driver sets the debug switch at
   // start-up.
   LogSettings log;
+  // The input files the run reads.
+  InputPaths inputs;
 };
 
 }  // namespace sstrxv

@@ -3,15 +3,17 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <memory>
-#include <random>
 #include <utility>
 
 namespace sstrxv::platform {
@@ -48,12 +50,35 @@ std::string temporaryPrefix(std::string_view name) {
   return "." + std::string(name.substr(0, room)) + ".";
 }
 
+// 64 random bits from the kernel, without waiting (getrandom, else
+// /dev/urandom). Should neither give them, the clock, the process and the
+// stack's place mixed: a name so guessed fails an exclusive creation, which
+// is tried again with new bits, and never lets a write go elsewhere.
+std::uint64_t randomBits() noexcept {
+  std::uint64_t bits = 0;
+  for (int tries = 0; tries < 3; ++tries) {
+    if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof bits)) return bits;
+    if (errno != EINTR) break;
+  }
+  const FileHandle urandom(::open("/dev/urandom", O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  if (urandom && ::read(urandom.get(), &bits, sizeof bits) == static_cast<ssize_t>(sizeof bits)) return bits;
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  bits = static_cast<std::uint64_t>(now.tv_nsec) ^ (static_cast<std::uint64_t>(now.tv_sec) << 30) ^
+         (static_cast<std::uint64_t>(::getpid()) << 44) ^ reinterpret_cast<std::uintptr_t>(&now);
+  // splitmix64's finaliser spreads every input bit over the result
+  bits = (bits ^ (bits >> 30)) * 0xBF58476D1CE4E5B9u;
+  bits = (bits ^ (bits >> 27)) * 0x94D049BB133111EBu;
+  return bits ^ (bits >> 31);
+}
+
 // A hidden name beside the file that no other file has yet: ".IDN.imp.k3Xa9Q".
 std::string temporaryName(std::string_view name) {
   static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  std::random_device random;
+  constexpr std::uint64_t kLetterCount = sizeof kLetters - 1;
+  std::uint64_t random = randomBits();  // 62^6 of its 2^64 values: about 36 random bits per name
   std::string result = temporaryPrefix(name);
-  for (std::size_t i = 0; i < kTemporaryLetters; ++i) result += kLetters[random() % (sizeof kLetters - 1)];
+  for (std::size_t i = 0; i < kTemporaryLetters; ++i, random /= kLetterCount) result += kLetters[random % kLetterCount];
   return result;
 }
 
@@ -125,6 +150,7 @@ std::string joined(const std::string& walked, std::string_view component) {
 ResolvedDirectory failed(int error) {
   ResolvedDirectory result;
   result.failure = std::strerror(error);
+  result.error = error;
   return result;
 }
 
@@ -179,7 +205,7 @@ void FileHandle::reset() noexcept {
   fd_ = -1;
 }
 
-ResolvedDirectory openDirectory(const std::string& path) noexcept {
+ResolvedDirectory openDirectory(const std::string& path, LinkRule rule) noexcept {
   std::string todo = path.empty() ? std::string(".") : path;
   const bool absolute = todo.front() == '/';
   FileHandle current(::open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -201,7 +227,11 @@ ResolvedDirectory openDirectory(const std::string& path) noexcept {
     FileHandle next(::openat(current.get(), component.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat status {};
     if (!next || ::fstat(next.get(), &status) != 0) return failed(errno);
-    if (unsafeStep(from, status)) return unsafe(fromName, from, name, status);
+    if (rule == LinkRule::kFollowNone) {
+      if (S_ISLNK(status.st_mode)) return failed(ELOOP);
+    } else if (unsafeStep(from, status)) {
+      return unsafe(fromName, from, name, status);
+    }
     if (S_ISLNK(status.st_mode)) {
       if (++links > kMaxLinks) return failed(ELOOP);
       std::string target(PATH_MAX, '\0');

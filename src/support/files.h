@@ -41,17 +41,28 @@ class FileHandle {
   int fd_ = -1;
 };
 
-// A directory opened one path component at a time, never through a link
-// where the step could lead into another user's files: no step goes from a
-// directory or link of an unprivileged user to one of another user (a link
-// of root, and links within one owner's tree, are followed). On failure the
-// handle is empty and `failure` says why: the system's error text, or the
-// step that is unsafe.
+// Which links a path walk follows.
+enum class LinkRule {
+  // Those whose step cannot lead into another user's files: no step goes
+  // from a directory or link of an unprivileged user to one of another user
+  // (a link of root, and links within one owner's tree, are followed).
+  kFollowSafe,
+  // None: a link anywhere on the path fails the walk with ELOOP (the
+  // monitoring's readers, which look at the files as they are).
+  kFollowNone,
+};
+
+// A directory opened (O_PATH) one path component at a time, each looked at
+// without following it, links followed as the rule says. On failure the
+// handle is empty, `error` is the system's error number (0 for an unsafe
+// step) and `failure` says why: the system's error text, or the step that
+// is unsafe.
 struct ResolvedDirectory {
   FileHandle handle;
   std::string failure;
+  int error = 0;
 };
-[[nodiscard]] ResolvedDirectory openDirectory(const std::string& path) noexcept;
+[[nodiscard]] ResolvedDirectory openDirectory(const std::string& path, LinkRule rule = LinkRule::kFollowSafe) noexcept;
 
 // The directory of a file's path, resolved as openDirectory does, and the
 // file's name in it. Every operation on the file goes through the handle,

@@ -112,35 +112,31 @@ std::string oneLine(std::string_view message) {
 }  // namespace
 
 void writeRunLog(Env& env, std::string_view rawMessage) noexcept {
-  try {
-    const LogSettings& log = env.log;
-    const std::string message = oneLine(rawMessage);
-    if (log.DebugFlag == 1) {
-      std::fwrite(message.data(), 1, message.size(), stdout);
-      std::fputc('\n', stdout);
-      std::fflush(stdout);
-      return;
-    }
-    std::string line = env.localTimestamp();
-    line += ' ';
-    line += message;
-    line += '\n';
-
-    // The directory is resolved for every message, as the log is opened for
-    // every message; one that cannot be reached safely counts as unwritable.
-    const platform::PlacedName place = platform::placeName(platform::nativePath(log.logPath));
-    const platform::FileHandle file = place.directory.handle
-                                          ? platform::openForAppending(place.directory.handle.get(), place.name)
-                                          : platform::FileHandle();
-    // One write per line: lines of runs writing at the same time never mix.
-    if (!file || !appendLine(file.get(), line)) {
-      toStandardError(line);
-      return;
-    }
-    rotateIfLarge(env, file.get(), place, platform::nativePath(log.oldLogPath));
-  } catch (...) {
-    // a replaced clock that failed: nothing more can be done for this message
+  const LogSettings& log = env.log;
+  const std::string message = oneLine(rawMessage);
+  if (log.DebugFlag == 1) {
+    std::fwrite(message.data(), 1, message.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+    return;
   }
+  std::string line = env.localTimestamp();
+  line += ' ';
+  line += message;
+  line += '\n';
+
+  // The directory is resolved for every message, as the log is opened for
+  // every message; one that cannot be reached safely counts as unwritable.
+  const platform::PlacedName place = platform::placeName(platform::nativePath(log.logPath));
+  const platform::FileHandle file = place.directory.handle
+                                        ? platform::openForAppending(place.directory.handle.get(), place.name)
+                                        : platform::FileHandle();
+  // One write per line: lines of runs writing at the same time never mix.
+  if (!file || !appendLine(file.get(), line)) {
+    toStandardError(line);
+    return;
+  }
+  rotateIfLarge(env, file.get(), place, platform::nativePath(log.oldLogPath));
 }
 
 void logMessage(Env& env, const char* format, ...) noexcept {

@@ -5,11 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "support/credentials.h"
 #include "support/text.h"
 
 namespace sstrxv {
-
-inline constexpr std::string_view kSettingsFilePath = "..\\..\\Files\\Melvarion.Ini";
 
 // The result of one lookup.
 struct SettingResult {
@@ -29,14 +28,6 @@ struct SettingResult {
 // The same lookup in the bytes of a settings file.
 [[nodiscard]] SettingResult readSettingFromText(std::string_view section, std::string_view key, long number,
                                                 std::string_view text) noexcept;
-
-// The connection records of the settings file: the host (empty: the local
-// server), the user and the password, as plain values.
-struct Credentials {
-  std::string_view host;
-  std::string_view user;
-  std::string_view password;
-};
 
 // The longest value a lookup gives back whole.
 inline constexpr std::size_t kSettingValueLimit = 200;

@@ -53,24 +53,9 @@ FileState directoryState(int error) noexcept {
 }  // namespace
 
 platform::FileHandle openDirectory(const std::string& path) noexcept {
-  std::string_view rest = path;
-  platform::FileHandle dir(::open(rest.starts_with('/') ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
-  while (dir && !rest.empty()) {
-    const std::size_t slash = rest.find('/');
-    const std::string part(rest.substr(0, slash));
-    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-    if (part.empty() || part == ".") continue;
-    platform::FileHandle next(::openat(dir.get(), part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!next) {
-      const int error = errno;
-      struct stat status {};
-      const bool link =
-          ::fstatat(dir.get(), part.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
-      errno = link ? ELOOP : error;
-    }
-    dir = std::move(next);
-  }
-  return dir;
+  platform::ResolvedDirectory resolved = platform::openDirectory(path, platform::LinkRule::kFollowNone);
+  errno = resolved.error;
+  return std::move(resolved.handle);
 }
 
 FileCount countFile(const std::string& path) noexcept {

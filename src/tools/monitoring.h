@@ -19,9 +19,9 @@
 namespace sstrxv::monitoring {
 
 // The directory at path, opened (O_PATH) with every component looked up
-// without following a link. An invalid handle with errno set when a
-// component is missing (ENOENT), is a link (ELOOP or ENOTDIR) or cannot be
-// searched.
+// without following a link (platform::openDirectory, LinkRule::kFollowNone).
+// An invalid handle with errno set when a component is missing (ENOENT), is
+// a link (ELOOP), is no directory (ENOTDIR) or cannot be searched.
 [[nodiscard]] platform::FileHandle openDirectory(const std::string& path) noexcept;
 
 // What is at a path that should be a regular file.

@@ -1,19 +1,11 @@
 #include "tools/site_check.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <optional>
 #include <vector>
 
 #include "db/runtime.h"
 #include "db/session.h"
-#include "export/balance/premium.h"
-#include "export/balance/saldo_settings.h"
+#include "export/input_files.h"
 #include "export/tenants.h"
 #include "support/env.h"
 #include "support/files.h"
@@ -61,35 +53,6 @@ std::string shown(std::string_view value) {
   return text;
 }
 
-bool isRegularFile(const std::string& nativePath) {
-  std::error_code error;
-  return std::filesystem::is_regular_file(nativePath, error);
-}
-
-bool exists(const std::string& nativePath) {
-  std::error_code error;
-  return std::filesystem::exists(nativePath, error);
-}
-
-// A path of the program as the check shows it: with "/" as separator.
-std::string slashed(std::string_view path) { return shown(platform::nativePath(path)); }
-
-// Where the program looks for a file: its absolute path.
-std::string lookedFor(std::string_view path) {
-  std::error_code error;
-  const std::filesystem::path absolute = std::filesystem::absolute(platform::nativePath(path), error);
-  return shown((error ? std::filesystem::path(platform::nativePath(path)) : absolute.lexically_normal()).string());
-}
-
-// What is wrong with a file the program reads, or "" when it is a readable regular file.
-std::string unreadableReason(std::string_view path) {
-  const std::string native = platform::nativePath(path);
-  if (!exists(native)) return "missing (looked for " + lookedFor(path) + ")";
-  if (!isRegularFile(native)) return "not a regular file";
-  if (access(native.c_str(), R_OK) != 0) return std::strerror(errno);
-  return {};
-}
-
 // Whether the program can create a file in the directory: it is reached as
 // the program reaches it (a link that could lead elsewhere is unsafe), and a
 // scratch file is created and removed again. Permission bits alone do not
@@ -135,25 +98,25 @@ std::string connectFailure(RC rc, std::string_view libraryText, std::string_view
   return text;
 }
 
-struct Credentials {
+struct SettingsCredentials {
   std::string host;
   std::string user;
   std::string password;
   bool usable = false;  // a user was found
 };
 
-Credentials checkSettings(Report& report) {
-  Credentials credentials;
-  const std::string label = "settings file " + slashed(kSettingsFilePath);
-  if (const std::string reason = unreadableReason(kSettingsFilePath); !reason.empty()) {
+SettingsCredentials checkSettings(Report& report, const std::string& path) {
+  SettingsCredentials credentials;
+  const std::string label = "settings file " + shownPath(path, shown);
+  if (const std::string reason = unreadableReason(path, shown); !reason.empty()) {
     report.fail(label, reason);
     return credentials;
   }
   report.pass(label, "readable");
 
-  const SettingResult host = readSetting("", "NET8", 0, kSettingsFilePath);
-  const SettingResult user = readSetting("", "LOGIN", 0, kSettingsFilePath);
-  const SettingResult password = readSetting("", "PASS", 0, kSettingsFilePath);
+  const SettingResult host = readSetting("", "NET8", 0, path);
+  const SettingResult user = readSetting("", "LOGIN", 0, path);
+  const SettingResult password = readSetting("", "PASS", 0, path);
   credentials.host = host.settingValue.view();
   credentials.user = user.settingValue.view();
   credentials.password = password.settingValue.view();
@@ -203,7 +166,7 @@ double checkProductRelease(Report& report, DbSession& session) {
 
 // The tenants the tenant loop would walk; their locations, for the premium
 // check (nothing when the tenant table cannot be read).
-std::optional<std::vector<std::string>> checkTenants(Report& report, DbSession& session) {
+TenantLocations checkTenants(Report& report, DbSession& session) {
   std::vector<std::string> locations;
   Cursor tenantCursor;
   if (const RC opened = SQLOpenMvs112Mnd(session, tenantCursor); opened != RC_OK) {
@@ -250,82 +213,13 @@ void checkFileTypes(Report& report, DbSession& session, double productVersion) {
   }
 }
 
-void checkSaldoSettings(Report& report) {
-  const std::string label(kSaldoSettingsPath);
-  const SaldoSettingsResult read = readSaldoSettings();
-  if (read.status != SaldoSettingsStatus::kRead) {
-    if (exists(platform::nativePath(kSaldoSettingsPath))) {
-      report.fail(label, "cannot be read: " + unreadableReason(kSaldoSettingsPath));
-    } else {
-      report.pass(label, unreadableReason(kSaldoSettingsPath) + ": the balance file shows no display slots");
-    }
-    return;
-  }
-  std::string slots;
-  std::string wrong;
-  for (const SaldoSlot& slot : read.settings.slots) {
-    std::string& list = slot.fieldNumber() >= 1 && slot.fieldNumber() <= 10 ? slots : wrong;
-    if (!list.empty()) list += ", ";
-    list += shown(slot.name);
-  }
-  if (!wrong.empty()) {
-    report.fail(label, "slots outside F01 to F10, never shown: " + wrong);
-  } else if (slots.empty()) {
-    report.pass(label, "no display slot defined");
-  } else {
-    report.pass(label, formatText("%zu display slots: ", read.settings.slots.size()) + slots);
-  }
-}
-
-// The personnel numbers of the premium file: its distinct keys, without
-// blank lines and without a heading line (a first line whose first column
-// holds no digit).
-std::size_t personnelNumbers(const PremiumTable& table) {
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < table.keyCount(); ++i) {
-    const std::string_view key = table.keyAt(i);
-    const bool heading = i == 0 && key.find_first_of("0123456789") == std::string_view::npos;
-    if (!key.empty() && !heading) ++count;
-  }
-  return count;
-}
-
-// locations: those of the tenants, nothing when they could not be read.
-void checkPremiumFile(Report& report, const std::optional<std::vector<std::string>>& locations) {
-  const std::string label = "premium file " + slashed(kPremiumFilePath);
-  bool needed = false;
-  for (const std::string& location : locations.value_or(std::vector<std::string>{})) {
-    needed = needed || location == kPremiumLocation;
-  }
-  const PremiumResult read = readPraemien();
-  if (read.status == PremiumStatus::kRead) {
-    const std::size_t persons = personnelNumbers(read.table);
-    report.pass(label, formatText("%zu lines, %zu personnel number%s", read.table.entryCount(), persons,
-                                  persons == 1 ? "" : "s"));
-  } else if (read.status != PremiumStatus::kOpenFailed) {
-    report.fail(label, premiumStatusMessage(read.status));
-  } else if (exists(platform::nativePath(kPremiumFilePath))) {
-    report.fail(label, "cannot be read: " + unreadableReason(kPremiumFilePath));
-  } else if (!locations) {
-    report.fail(label,
-                unreadableReason(kPremiumFilePath) + ": whether a tenant needs it is not checked: no connection");
-  } else if (needed) {
-    report.fail(label, unreadableReason(kPremiumFilePath) + ": the tenants at location " +
-                           std::string(kPremiumLocation) + " get no premium texts");
-  } else {
-    report.pass(label, unreadableReason(kPremiumFilePath) + ", not needed: no tenant at location " +
-                           std::string(kPremiumLocation));
-  }
-}
-
-int runChecks(std::string_view outputDirectory, std::string& text) {
+int runChecks(Env& env, std::string_view outputDirectory, std::string& text) {
   Report report(text);
-  const Credentials credentials = checkSettings(report);
+  const SettingsCredentials credentials = checkSettings(report, env.inputs.settingsFile);
 
-  std::optional<std::vector<std::string>> locations;
+  TenantLocations locations;
   bool connected = false;
-  Env env;  // the real one; opening a session neither logs nor pauses
-  DbSession session(env);
+  DbSession session(env);  // opening a session neither logs nor pauses
   if (!credentials.usable) {
     report.fail("connection", "not tried: no user");
   } else if (const RC rc =
@@ -347,24 +241,20 @@ int runChecks(std::string_view outputDirectory, std::string& text) {
       report.fail(what, "not checked: no connection");
   }
 
-  const LogSettings log;
-  const std::string logPath = platform::nativePath(log.logPath);
+  const std::string logPath = platform::nativePath(env.log.logPath);
   checkWritable(report, "log directory", std::filesystem::path(logPath).parent_path().string());
   checkWritable(report, "output directory", outputDirectory);
-  checkSaldoSettings(report);
-  checkPremiumFile(report, locations);
+  for (const WriterInputFile& file : writerInputFiles()) {
+    const InputFileVerdict verdict = file.check(env, locations, shown);
+    report.add(verdict.passed, file.label(env, shown), verdict.detail);
+  }
   return report.finish();
 }
 
 }  // namespace
 
-int checkSite(std::string_view outputDirectory, std::string& report) noexcept {
-  try {
-    return runChecks(outputDirectory, report);
-  } catch (...) {
-    report += "FAIL  the check ran out of memory\n";
-    return kSiteCheckFailed;
-  }
+int checkSite(Env& env, std::string_view outputDirectory, std::string& report) noexcept {
+  return runChecks(env, outputDirectory, report);
 }
 
 }  // namespace sstrxv

@@ -111,6 +111,7 @@ std::vector<StatementCheck> checkStatements(DbSession& session, double productVe
   std::vector<StatementCheck> checks;
   // The writers log into the check's environment, over the same connection.
   CheckEnv env;
+  env.inputs = session.env.inputs;  // the writers read the run's input files
   DbSession checked(env);
   checked.options = session.options;
   checked.connection = std::move(session.connection);

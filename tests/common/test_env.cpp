@@ -123,7 +123,6 @@ InstallLayout::InstallLayout() {
 }
 
 InstallLayout::~InstallLayout() {
-  if (entered_) fs::current_path(previousDir_);
   std::error_code ignored;
   fs::remove_all(root_, ignored);
 }
@@ -140,10 +139,21 @@ void InstallLayout::writeSettings(const std::string& host, const std::string& us
 
 void InstallLayout::writeSettingsText(const std::string& text) { writeFile(root_ / "Files" / "Melvarion.Ini", text); }
 
-void InstallLayout::enter() {
-  if (!entered_) previousDir_ = fs::current_path();
-  fs::current_path(workDir());
-  entered_ = true;
+void InstallLayout::configure(Env& env) const {
+  const std::string base = workDir().string() + "/";
+  const LogSettings log;
+  const InputPaths inputs;
+  env.log.logPath = base + log.logPath;
+  env.log.oldLogPath = base + log.oldLogPath;
+  env.inputs.settingsFile = base + inputs.settingsFile;
+  env.inputs.saldoSettingsFile = base + inputs.saldoSettingsFile;
+  env.inputs.premiumFile = base + inputs.premiumFile;
+}
+
+std::string InstallLayout::relative(std::string text) const {
+  const std::string base = workDir().string() + "/";
+  for (std::size_t at; (at = text.find(base)) != std::string::npos;) text.erase(at, base.size());
+  return text;
 }
 
 std::vector<std::string> InstallLayout::logMessages() const {
@@ -169,8 +179,8 @@ void ProgramSession::reopen() {
 }
 
 WriterResult runWriterInProcess(InstallLayout& layout, Writer writer, const std::string& path, double productVersion) {
-  layout.enter();
   ProgramSession program;
+  layout.configure(program.env);
   program.context.interfaceFilePath = path;
   program.context.productVersion = productVersion;
   return writer(program.context);

@@ -51,7 +51,9 @@ inline constexpr const char* kProgramUser = "sstrxv";
 inline constexpr const char* kProgramPassword = "sstrxv-secret";
 
 // A temporary installation: <root>/Files/Melvarion.Ini, <root>/Melvarion_php/log/
-// and the working directory <root>/bin/run two levels below the root.
+// and the working directory <root>/bin/run two levels below the root. A run
+// inside the test finds it through the environment that the layout
+// configures; the program run as a process starts in its working directory.
 class InstallLayout {
  public:
   InstallLayout();
@@ -63,9 +65,13 @@ class InstallLayout {
   void writeSettings(const std::string& host, const std::string& user, const std::string& password);
   void writeSettingsText(const std::string& text);
 
-  // Makes the working directory the current directory of this process
-  // until the layout ends.
-  void enter();
+  // Gives the environment the paths of a run in the working directory: the
+  // log's and the input files', each the working directory, "/" and the
+  // program's own relative path.
+  void configure(Env& env) const;
+  // The text with every "<working directory>/" taken out: the paths of a
+  // configured environment as the program in its working directory shows them.
+  std::string relative(std::string text) const;
 
   std::filesystem::path root() const { return root_; }
   std::filesystem::path workDir() const { return root_ / "bin" / "run"; }
@@ -78,8 +84,6 @@ class InstallLayout {
 
  private:
   std::filesystem::path root_;
-  std::filesystem::path previousDir_;
-  bool entered_ = false;
 };
 
 // The environment of a run inside a test: messages go to the log as the
@@ -99,8 +103,8 @@ class ObservedEnv : public Env {
   std::function<void(std::string_view message)> onMessage;
 };
 
-// Runs one writer in this process, as the driver's attempt would: in the
-// layout's working directory, messages to the log, the given output path
+// Runs one writer in this process, as the driver's attempt would: with the
+// layout's paths, messages to the log, the given output path
 // and product release, on a fresh session that is closed again afterwards.
 // For failures, whose retries would pause when the program runs as a process.
 WriterResult runWriterInProcess(InstallLayout& layout, Writer writer, const std::string& path,

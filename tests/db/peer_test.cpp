@@ -184,9 +184,9 @@ TEST(PeerTest, OnlyLoginMethodsThatHideThePasswordAreAnswered) {
 TEST(PeerTest, RefusedLoginMethodEndsTheRunLikeARefusedLogin) {
   FakeServer server({"mysql_native_password", "mysql_clear_password", "", ""});
   InstallLayout layout;
-  layout.enter();
   layout.writeSettings("127.0.0.1", kProgramUser, kProgramPassword);
   ObservedEnv env;
+  layout.configure(env);
   int pauses = 0;
   env.onPause = [&](unsigned long) { ++pauses; };
   const std::string path = (layout.outDir() / "kst.imp").string();

@@ -23,7 +23,7 @@ class SessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     db.reset();
-    layout.enter();
+    layout.configure(env);
     env.onPause = [this](unsigned long ms) {
       ++pauses;
       lastPause = ms;
@@ -159,20 +159,17 @@ TEST_F(SessionTest, ProductVersion) {
   EXPECT_NE(switched, RC_STATEMENT_TOO_LONG);
 }
 
-TEST_F(SessionTest, ConnectReadsTheEncipheredSettings) {
-  layout.writeSettings("", kProgramUser, kProgramPassword);
-  EXPECT_EQ(dbConnect(session), RC_OK);
+TEST_F(SessionTest, ConnectLogsInWithTheCredentialsItIsGiven) {
+  EXPECT_EQ(dbConnect(session, {"", kProgramUser, kProgramPassword}), RC_OK);
   EXPECT_TRUE(layout.logMessages().empty());
   EXPECT_EQ(session.user.view(), kProgramUser);
 
-  layout.writeSettings("", kProgramUser, "wrong");
-  EXPECT_EQ(dbConnect(session), 1045);
+  EXPECT_EQ(dbConnect(session, {"", kProgramUser, "wrong"}), 1045);
   EXPECT_EQ(layout.logMessages(), std::vector<std::string>{"Datenbankverbindung fehlgeschlagen, Fehler: 1045"});
 }
 
 TEST_F(SessionTest, ReconnectTriesFiveTimesAMinuteApart) {
-  layout.writeSettings("", kProgramUser, "wrong");
-  EXPECT_EQ(dbConnect(session), 1045);
+  EXPECT_EQ(dbConnect(session, {"", kProgramUser, "wrong"}), 1045);
   EXPECT_FALSE(dbReconnect(session));
   EXPECT_EQ(pauses, 5);  // after the fifth failure as well
   EXPECT_EQ(lastPause, 60000u);
@@ -182,7 +179,7 @@ TEST_F(SessionTest, ReconnectTriesFiveTimesAMinuteApart) {
   EXPECT_EQ(log[2], "Fehler dbConnect(dbReconnect)! RC: 1045 Versuch-Nr.: 1");
   EXPECT_EQ(log[10], "Fehler dbConnect(dbReconnect)! RC: 1045 Versuch-Nr.: 5");
 
-  // Credentials are read once: the stored ones are used again.
+  // The session keeps its credentials: the stored ones are used again.
   session.password.assign(kProgramPassword);
   EXPECT_TRUE(dbReconnect(session));
   EXPECT_EQ(pauses, 5);

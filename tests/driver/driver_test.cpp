@@ -5,6 +5,7 @@
 
 #include "common/test_env.h"
 #include "db/session.h"
+#include "driver/connect.h"
 #include "driver/driver.h"
 
 using namespace sstrxv;
@@ -101,7 +102,7 @@ TEST_F(ProgramTest, WriterThatCannotOpenItsFileFailsAfterFiveAttempts) {
   int pauses = 0;
   ObservedEnv env;
   env.onPause = [&pauses](unsigned long ms) { pauses += ms == 10000u ? 1 : 100; };
-  layout.enter();
+  layout.configure(env);
   const std::string path = (layout.root() / "missing-dir" / "mnd.imp").string();
   const char* argv[] = {"SSTRXV", path.c_str(), "MND"};
   EXPECT_EQ(sstrxv::runProgram(3, argv, env), 99);
@@ -118,7 +119,7 @@ TEST_F(ProgramTest, NoConnectionAtStartEndsWith99) {
   ObservedEnv env;
   env.onPause = [&pauses](unsigned long) { ++pauses; };
   layout.writeSettings("", kProgramUser, "wrong");
-  layout.enter();
+  layout.configure(env);
   const std::string path = out("mnd.imp");
   const char* argv[] = {"SSTRXV", path.c_str(), "MND"};
   EXPECT_EQ(sstrxv::runProgram(3, argv, env), 99);
@@ -128,6 +129,19 @@ TEST_F(ProgramTest, NoConnectionAtStartEndsWith99) {
   EXPECT_EQ(log[0], "Datenbankverbindung fehlgeschlagen, Fehler: 1045");
   EXPECT_EQ(log[10], "Fehler dbConnect(dbReconnect)! RC: 1045 Versuch-Nr.: 5");
   EXPECT_FALSE(fs::exists(path));
+}
+
+// The settings file at the environment's path is read once, at start-up:
+// the reconnections log in with what it held then.
+TEST_F(ProgramTest, CredentialsAreReadOnceFromTheEnvironmentsSettingsFile) {
+  ObservedEnv env;
+  layout.configure(env);
+  DbSession session(env);
+  ASSERT_EQ(connectWithSettings(session), RC_OK);
+  layout.writeSettings("", kProgramUser, "wrong");
+  EXPECT_TRUE(dbReconnect(session));
+  EXPECT_EQ(layout.logMessages().back(), "Die Verbindung zur Datenbank wurde wiederhergestellt!");
+  dbDisconnect(session);
 }
 
 // The attempt loop with stand-in writers.
@@ -148,7 +162,7 @@ class AttemptLoopTest : public ::testing::Test {
  protected:
   void SetUp() override {
     calls = attemptPauses = reconnectPauses = 0;
-    layout.enter();
+    layout.configure(env);
     env.onPause = [](unsigned long ms) {
       if (ms == 10000u)
         ++attemptPauses;

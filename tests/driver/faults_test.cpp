@@ -31,7 +31,7 @@ class FaultTest : public WriterTest {
   void SetUp() override {
     WriterTest::SetUp();
     env.onPause = [this](unsigned long) { ++pauses; };
-    layout.enter();
+    layout.configure(env);
   }
 
   int run(const std::string& path, const char* type) {
@@ -82,7 +82,7 @@ TEST_F(FaultTest, SettingsWithoutUserNeverLogIn) {
     EXPECT_EQ(pauses, 5) << c.name;  // the reconnection attempts, then the end
     const auto log = layout.logMessages();
     ASSERT_GE(log.size(), 2u) << c.name;
-    EXPECT_EQ(log[log.size() - 12], "Kein Datenbankbenutzer (LOGIN) in ..\\..\\Files\\Melvarion.Ini") << c.name;
+    EXPECT_EQ(log[log.size() - 12], "Kein Datenbankbenutzer (LOGIN) in " + env.inputs.settingsFile) << c.name;
     EXPECT_EQ(log[log.size() - 11], "Datenbankverbindung fehlgeschlagen, Fehler: -1") << c.name;
   }
   // Not one login was tried: not as the system account, not as anyone.

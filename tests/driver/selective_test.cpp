@@ -128,7 +128,6 @@ class SelectiveTest : public WriterTest {
  protected:
   void SetUp() override {
     WriterTest::SetUp();
-    layout.enter();
     db.createTenantSchema("T1");
     db.createTenantSchema("T2");
     db.exec("CREATE DATABASE T3; CREATE TABLE T3.Mvs310Bsv (BSVPNR VARCHAR(9), BSVMAP INT)");  // no personnel master
@@ -140,6 +139,7 @@ class SelectiveTest : public WriterTest {
         "NULL);"
         "INSERT INTO MVS402ZUZ VALUES ('Z1', 450, 720, NULL)");
     program = std::make_unique<ProgramSession>();
+    layout.configure(program->env);
     program->context.interfaceFilePath = layout.outDir().string();
     program->context.productVersion = 5.9;
     script(source);
@@ -370,6 +370,7 @@ TEST_F(SelectiveTest, OnMysqlEveryWriterOpensItsFileAndFailsAtItsCursor) {
 TEST_F(SelectiveTest, ProgramWithSelectionKeyFailsEveryAttemptAtTheDownloadList) {
   int attemptPauses = 0, otherPauses = 0;
   ObservedEnv env;
+  layout.configure(env);
   env.onPause = [&](unsigned long ms) { ++(ms == 10000u ? attemptPauses : otherPauses); };
   const std::string directory = layout.outDir().string();
   const char* argv[] = {"SSTRXV", directory.c_str(), "abcdefghijklmnopq"};  // the first 14 characters are the key

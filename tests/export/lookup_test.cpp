@@ -125,8 +125,8 @@ class LookupTest : public WriterTest {
     const std::string path = outPath(perRow ? "per-row.imp" : "set.imp");
     std::filesystem::remove(layout.logFile());
     std::filesystem::remove(path);
-    layout.enter();
     ProgramSession program;
+    layout.configure(program.env);
     program.context.interfaceFilePath = path;
     program.context.productVersion = release;
     program.context.perRowLookups = perRow;

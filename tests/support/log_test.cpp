@@ -60,7 +60,7 @@ TEST_F(LogTest, LinesAreStampedAndMessagesTakenLiterally) {
 // The stamp is the time the run's environment tells, as it tells it.
 TEST_F(LogTest, StampIsTheEnvironmentsLocalTime) {
   struct FixedClock : Env {
-    std::string localTimestamp() override { return "2026-03-01 06:15:00"; }
+    std::string localTimestamp() noexcept override { return "2026-03-01 06:15:00"; }
   } fixed;
   fixed.log = settings;
   fixed.writeLog("Import x fertig.");

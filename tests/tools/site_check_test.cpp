@@ -34,11 +34,14 @@ class SiteCheckTest : public WriterTest {
     layout.writeSettings("", kSiteUser, kProgramPassword);
   }
   void TearDown() override { db.exec(std::string("DROP USER IF EXISTS ") + kSiteUser + "@localhost"); }
-  // Runs the check in the layout's working directory; the report's lines.
+  // Runs the check with the layout's paths; the report's lines, the paths
+  // shown as in the layout's working directory.
   std::vector<std::string> check(const std::string& outputDirectory, int& code) {
-    layout.enter();
+    Env env;
+    layout.configure(env);
     std::string report;
-    code = checkSite(outputDirectory, report);
+    code = checkSite(env, outputDirectory, report);
+    report = layout.relative(report);
     EXPECT_EQ(report.find(kProgramPassword), std::string::npos) << report;
     std::vector<std::string> lines;
     for (std::size_t start = 0, end; (end = report.find('\n', start)) != std::string::npos; start = end + 1) {

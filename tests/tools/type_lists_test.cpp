@@ -57,13 +57,13 @@ class TypeListTest : public WriterTest {
   Codes writtenFromDemo() {
     for (const char* schema : {"MAND1", "MAND2"}) db.createTenantSchema(schema);
     db.exec(readFile(kSource / "demo" / "demo_data.sql"));
-    layout.enter();
     Codes codes;
     for (const FileTypeEntry& type : fileTypes()) {
       const std::string code(type.code);
       const std::string path = outPath(code + ".imp");
       const char* argv[] = {"SSTRXV", path.c_str(), code.c_str()};
       ObservedEnv env;
+      layout.configure(env);
       EXPECT_EQ(runProgram(3, argv, env), EXIT_DONE) << type.code;
       if (readFile(path).find('\n') != std::string::npos) codes.emplace_back(type.code);
     }

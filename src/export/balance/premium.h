@@ -14,7 +14,6 @@
 
 namespace sstrxv {
 
-inline constexpr std::string_view kPremiumFilePath = "..\\..\\transfer\\QORV\\PraemienQORV.txt";
 // The location whose tenants get premium texts.
 inline constexpr std::string_view kPremiumLocation = "42381";
 // The file is read in pieces of at most this many characters, line end
@@ -81,9 +80,9 @@ struct PremiumResult {
 // The premium table of the bytes of a premium data file.
 [[nodiscard]] PremiumResult parsePraemien(std::string_view bytes) noexcept;
 
-// Reads the premium data file at `path` (relative to the working
-// directory, backslashes as separators).
-[[nodiscard]] PremiumResult readPraemien(std::string_view path = kPremiumFilePath) noexcept;
+// Reads the premium data file at `path` (a run's: Env::inputs; backslashes
+// as separators).
+[[nodiscard]] PremiumResult readPraemien(std::string_view path) noexcept;
 
 // Puts the premium text of the personnel number into F10; without an
 // entry for it the record stays as it is. True when a text was put.

@@ -88,7 +88,7 @@ class SaldoQuery final : public WriterQuery {
 
   // The settings are read again at every start of the writer.
   void afterStart(ExportContext& context) noexcept override {
-    settings_ = readSaldoSettings().settings;
+    settings_ = readSaldoSettings(context.env.inputs.saldoSettingsFile).settings;
     context.env.writeLog(flexibleValuesMessage(settings_.configured()));
   }
 
@@ -96,7 +96,7 @@ class SaldoQuery final : public WriterQuery {
   // lives until the tenant's badges are done.
   void beginTenant(ExportContext& context) noexcept override {
     if (context.tenant == nullptr || context.tenant->location.view() != kPremiumLocation) return;
-    PremiumResult read = readPraemien();
+    PremiumResult read = readPraemien(context.env.inputs.premiumFile);
     if (read.status != PremiumStatus::kRead) {
       context.env.writeLog(premiumStatusMessage(read.status));
       context.env.writeLog(kPremiumUnavailableMessage);

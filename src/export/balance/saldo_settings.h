@@ -11,8 +11,6 @@
 
 namespace sstrxv {
 
-inline constexpr std::string_view kSaldoSettingsPath = "SaldoRXV.ini";
-
 // The file is read in lines of at most this many characters, line end
 // included; the rest of a longer line is read as a line of its own.
 inline constexpr std::size_t kSaldoSettingsLineSize = 99;
@@ -53,9 +51,9 @@ struct SaldoSettingsResult {
 // as soon as nine slots are defined; malformed lines are ignored.
 [[nodiscard]] SaldoSettings parseSaldoSettings(std::string_view bytes) noexcept;
 
-// Reads the settings file at `path` (relative to the working directory,
-// backslashes as separators). A missing or unreadable file gives no slots.
-[[nodiscard]] SaldoSettingsResult readSaldoSettings(std::string_view path = kSaldoSettingsPath) noexcept;
+// Reads the settings file at `path` (a run's: Env::inputs; backslashes as
+// separators). A missing or unreadable file gives no slots.
+[[nodiscard]] SaldoSettingsResult readSaldoSettings(std::string_view path) noexcept;
 
 // "Flexible Saldenwerte: YES" or "... NO", the writer's message on the settings.
 [[nodiscard]] std::string flexibleValuesMessage(bool configured);

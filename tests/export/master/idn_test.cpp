@@ -165,7 +165,7 @@ class IdnFailureTest : public IdnTest {
   void SetUp() override {
     IdnTest::SetUp();
     env.onPause = [this](unsigned long ms) { attemptPauses += ms == 10000u ? 1 : 0; };
-    layout.enter();
+    layout.configure(env);
     db.createTenantSchema("T1");
     db.createTenantSchema("T2");
     addTenant("L1", "M1", "T1");

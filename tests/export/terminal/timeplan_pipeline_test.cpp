@@ -72,8 +72,8 @@ class TimePlanPipelineTest : public WriterTest {
     const std::string path = outPath("20p.imp");
     std::filesystem::remove(path);
     std::filesystem::remove(layout.logFile());
-    layout.enter();
     ProgramSession program;
+    layout.configure(program.env);
     program.context.interfaceFilePath = path;
     program.context.perRowLookups = oneByOne;
     Outcome outcome;
