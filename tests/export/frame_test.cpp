@@ -29,11 +29,11 @@ class PersonQuery final : public RecordQuery<3> {
     return openCursor(context.session, cursor_, "SELECT PNRNUM, PNRNAM FROM %s.MVS300PNR ORDER BY PNRNUM",
                       context.schema());
   }
-  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+  WriterResult writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     record_[2].assign(context.tenant->tenantNumber.view());
     file.write(record_);
     ++rows;
-    return Step::kDone;
+    return WriterResult::kOk;
   }
   int rows = 0;  // lines handed to the file
 };
