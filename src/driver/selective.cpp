@@ -90,9 +90,9 @@ WriterResult writeDownload(SelectiveRun& run, const DownloadRow& row, SelectedCl
       result = reported(env, Fill_AswBklUpd(run, row.badgeNumber, classes), "Fill_AswBkl_Upd");
     }
   }
-  for (auto authorizationClass = classes.begin(); result == WriterResult::kOk && authorizationClass != classes.end();
-       ++authorizationClass) {
-    result = writeAreasOfClass(run, *authorizationClass);
+  for (const std::string& authorizationClass : classes) {
+    if (result != WriterResult::kOk) break;
+    result = writeAreasOfClass(run, authorizationClass);
   }
   return result;
 }
@@ -118,7 +118,7 @@ WriterResult writeDownloads(SelectiveRun& run, const std::vector<DownloadRow>& r
       break;
     }
     // The schema name is written unquoted into the writers' statements:
-    // only a plain identifier may get there.
+    // only a plain identifier may get there; any other fails as the lookup.
     if (!isPlainIdentifier(schema)) {
       logMessage(context.env, "Ungueltiger Schemaname: %s", schema.c_str());
       result = writerResult(
