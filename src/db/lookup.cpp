@@ -206,12 +206,12 @@ void RememberedStatements::Replay::set(RememberedStatements* owner, const Range&
   next_ = range.first;
 }
 
-RC RememberedStatements::open(DbSession& session, std::string statement, Replay& replay) noexcept {
+RC RememberedStatements::open(DbSession& session, Statement statement, Replay& replay) noexcept {
   replay.owner_ = nullptr;
-  auto found = ranges_.find(statement);
+  auto found = statement ? ranges_.find(*statement) : ranges_.end();
   if (found == ranges_.end()) {
     Cursor cursor;
-    if (const RC executed = dbExecute(session, cursor, statement); executed != RC_OK) return executed;
+    if (const RC executed = dbExecute(session, cursor, std::move(statement)); executed != RC_OK) return executed;
     const std::size_t first = rows_.size();
     Row row;
     RC fetched = RC_OK;
@@ -223,7 +223,7 @@ RC RememberedStatements::open(DbSession& session, std::string statement, Replay&
       replay.set(this, range);
       return RC_OK;
     }
-    found = ranges_.emplace(std::move(statement), range).first;
+    found = ranges_.emplace(std::move(cursor.statement), range).first;
   }
   replay.set(this, found->second);
   return RC_OK;

@@ -56,6 +56,7 @@ class StoredRows {
   std::vector<Start> starts_;
 };
 
+// An answer, not a result: each value says who answers the key, none is a failure.
 enum class LookupAnswer {
   kRow,        // the set statement found exactly one row for the key
   kNoRow,      // the server matched no row for the key
@@ -116,6 +117,7 @@ enum class KeyMatching {
   kServer,
 };
 
+// An answer, not a result: a failed set statement fails no writer, it sends the keys per row.
 enum class LoadResult {
   kUsable,       // the table answers
   kFailed,       // the statement failed: every key is asked per row
@@ -184,10 +186,10 @@ class RememberedStatements {
 
   // Replays the statement's remembered rows, or sends it, keeps its rows
   // and replays them. Returns the statement's RC when it fails.
-  [[nodiscard]] RC open(DbSession& session, std::string statement, Replay& replay) noexcept;
+  [[nodiscard]] RC open(DbSession& session, Statement statement, Replay& replay) noexcept;
   // As readSingleRow, from the remembered rows.
   template <typename CopyRow>
-  [[nodiscard]] RC readFirstRow(DbSession& session, std::string statement, CopyRow&& copy) noexcept {
+  [[nodiscard]] RC readFirstRow(DbSession& session, Statement statement, CopyRow&& copy) noexcept {
     Replay replay;
     if (const RC executed = open(session, std::move(statement), replay); executed != RC_OK) return executed;
     Row row;

@@ -21,7 +21,7 @@ namespace {
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 0)))
 #endif
-std::optional<std::string>
+Statement
 formatStatementV(const char* format, std::va_list args) noexcept {
   std::string text;
   appendFormatV(text, format, args);
@@ -82,8 +82,9 @@ int dbWaitForServer(DbSession& session, st_mysql* connection, int status, std::u
   return waitedFor;
 }
 
-RC dbExecute(DbSession& session, Cursor& cursor, std::string statement) noexcept {
-  cursor.statement = std::move(statement);
+RC dbExecute(DbSession& session, Cursor& cursor, Statement statement) noexcept {
+  if (!statement) return RC_STATEMENT_TOO_LONG;
+  cursor.statement = std::move(*statement);
   MYSQL* connection = session.connection.get();
   if (connection == nullptr) return CR_SERVER_GONE_ERROR;
   const std::uint64_t deadline = session.env.steadyMilliseconds() + session.options.statementDeadlineMs;
@@ -184,10 +185,10 @@ void dbExecutePipelined(DbSession& session, std::span<PipelinedStatement> batch)
   }
 }
 
-std::optional<std::string> formatStatement(const char* format, ...) noexcept {
+Statement formatStatement(const char* format, ...) noexcept {
   va_list args;
   va_start(args, format);
-  std::optional<std::string> text = formatStatementV(format, args);
+  Statement text = formatStatementV(format, args);
   va_end(args);
   return text;
 }
@@ -195,10 +196,9 @@ std::optional<std::string> formatStatement(const char* format, ...) noexcept {
 RC openCursor(DbSession& session, Cursor& cursor, const char* format, ...) noexcept {
   va_list args;
   va_start(args, format);
-  std::optional<std::string> text = formatStatementV(format, args);
+  Statement text = formatStatementV(format, args);
   va_end(args);
-  if (!text) return RC_STATEMENT_TOO_LONG;
-  return dbExecute(session, cursor, std::move(*text));
+  return dbExecute(session, cursor, std::move(text));
 }
 
 std::string sqlValue(DbSession& session, std::string_view value) {

@@ -32,6 +32,12 @@ inline constexpr RC RC_FAILED = -1;
 inline constexpr std::size_t kStatementLimit = 2000;
 inline constexpr RC RC_STATEMENT_TOO_LONG = -2;
 
+// A statement as it is handed to the operations that run it: its text, or
+// none when the formatter refused it (it would reach its limit). Every
+// such operation returns RC_STATEMENT_TOO_LONG for a statement without
+// text, without sending anything; dbExecute is the one place that decides so.
+using Statement = std::optional<std::string>;
+
 struct ResultSetFree {
   void operator()(st_mysql_res* result) const noexcept;
 };
@@ -114,7 +120,9 @@ template <typename Start, typename Resume>
 // Sends the statement, keeps it in the cursor and stores its result set.
 // From sending it to its last row it has ConnectionOptions::statementDeadlineMs;
 // past it, it fails with CR_SERVER_LOST (2013) on a connection shut down.
-[[nodiscard]] RC dbExecute(DbSession& session, Cursor& cursor, std::string statement) noexcept;
+// RC_STATEMENT_TOO_LONG for a statement without text: nothing is sent and
+// the cursor stays as it was.
+[[nodiscard]] RC dbExecute(DbSession& session, Cursor& cursor, Statement statement) noexcept;
 [[nodiscard]] RC dbFetch(Cursor& cursor, Row& row) noexcept;
 // 0, or -1 for a cursor without result set; callers as a rule ignore it.
 RC dbCloseCursor(Cursor& cursor) noexcept;
@@ -162,7 +170,7 @@ void dbExecutePipelined(DbSession& session, std::span<PipelinedStatement> batch)
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
-std::optional<std::string>
+Statement
 formatStatement(const char* format, ...) noexcept;
 
 // Formats a statement and runs it on the cursor; RC_STATEMENT_TOO_LONG,
@@ -184,14 +192,13 @@ RC openCursor(DbSession& session, Cursor& cursor, const char* format, ...) noexc
 
 // A single-row lookup: runs the statement on a lookup cursor of its own,
 // fetches one row and hands it to copy when there is one. Returns the
-// statement's RC when it fails, else the fetch's RC (0 with a row, 1032
-// without); RC_STATEMENT_TOO_LONG for a statement without text (one that
-// formatStatement refused), which is not sent.
+// statement's RC when it fails (RC_STATEMENT_TOO_LONG for one without
+// text, which is not sent), else the fetch's RC (0 with a row, 1032
+// without).
 template <typename CopyRow>
-[[nodiscard]] RC readSingleRow(DbSession& session, std::optional<std::string> statement, CopyRow&& copy) noexcept {
-  if (!statement) return RC_STATEMENT_TOO_LONG;
+[[nodiscard]] RC readSingleRow(DbSession& session, Statement statement, CopyRow&& copy) noexcept {
   Cursor lookup;
-  const RC executed = dbExecute(session, lookup, std::move(*statement));
+  const RC executed = dbExecute(session, lookup, std::move(statement));
   if (executed != RC_OK) return executed;
   Row row;
   const RC fetched = dbFetch(lookup, row);

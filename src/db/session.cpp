@@ -106,9 +106,9 @@ bool dbReconnect(DbSession& session) noexcept {
 void dbDisconnect(DbSession& session) noexcept { session.connection.reset(); }
 
 RC dbSetSchema(DbSession& session, std::string_view schema) noexcept {
-  std::string statement =
+  Statement statement =
       formatText("ALTER SESSION SET CURRENT_SCHEMA=%.*s", static_cast<int>(schema.size()), schema.data());
-  if (statement.size() >= kSchemaStatementLimit) return RC_STATEMENT_TOO_LONG;
+  if (statement->size() >= kSchemaStatementLimit) statement.reset();  // not sent: RC_STATEMENT_TOO_LONG
   Cursor cursor;
   if (const RC executed = dbExecute(session, cursor, std::move(statement)); executed != RC_OK) return executed;
   Row row;

@@ -82,6 +82,7 @@ inline constexpr RC RC_NO_USER = RC_FAILED;
                                std::string_view host, std::string_view database) noexcept;
 // Five attempts with the stored credentials, a minute apart. Returns true
 // when a connection was re-established, false after five failed attempts.
+// A yes or no, not an RC: each failed attempt has logged its own RC.
 [[nodiscard]] bool dbReconnect(DbSession& session) noexcept;
 // Closes the connection.
 void dbDisconnect(DbSession& session) noexcept;

@@ -55,6 +55,19 @@ std::string usageText() {
   return text;
 }
 
+int exitCode(WriterResult result) noexcept {
+  switch (result) {
+    case WriterResult::kOk:
+      return EXIT_DONE;
+    case WriterResult::kStatementTooLong:
+      return EXIT_STATEMENT_TOO_LONG;
+    case WriterResult::kFileError:
+    case WriterResult::kDbError:
+      break;
+  }
+  return EXIT_FAILED;
+}
+
 namespace {
 
 // Up to five attempts, with a pause before each next one and a
@@ -63,30 +76,26 @@ namespace {
 template <typename Attempt>
 int attemptLoop(RunState& run, Attempt&& attempt) noexcept {
   const char* fileType = run.FileType.c_str();
-  for (int number = 1; number <= kMaxAttempts; ++number) {
+  for (int number = 1;; ++number) {
     const WriterResult result = attempt();
-    if (result == WriterResult::kStatementTooLong) return EXIT_STATEMENT_TOO_LONG;
+    // A statement that reached its limit ends the run at once.
+    if (result == WriterResult::kStatementTooLong) return exitCode(result);
     if (result == WriterResult::kOk) {
       logMessage(run.env, "Die Schnittstellendatei vom Dateityp '%s' wurde erstellt!", fileType);
-      dbDisconnect(run.session);
-      return EXIT_DONE;
-    }
-    if (number == kMaxAttempts) {
+    } else if (number == kMaxAttempts) {
       logMessage(run.env, "Die Schnittstellendatei vom Dateityp '%s' konnte nicht erstellt werden!", fileType);
-      dbDisconnect(run.session);
-      return EXIT_FAILED;
-    }
-    if (result == WriterResult::kDbError && !dbReconnect(run.session)) {
+    } else if (result == WriterResult::kDbError && !dbReconnect(run.session)) {
       logMessage(run.env,
                  "Die Schnittstellendatei vom Dateityp '%s' konnte auf Grund von DB-Verbindungproblemen nicht erstellt "
                  "werden.",
                  fileType);
-      dbDisconnect(run.session);
-      return EXIT_FAILED;
+    } else {
+      run.env.pauseMilliseconds(kAttemptPauseMs);
+      continue;
     }
-    run.env.pauseMilliseconds(kAttemptPauseMs);
+    dbDisconnect(run.session);
+    return exitCode(result);
   }
-  return EXIT_FAILED;
 }
 
 }  // namespace
@@ -124,16 +133,18 @@ int runProgram(int argc, const char* const* argv, Env& env, const ConnectionOpti
   RunState run(env);
   run.session.options = options;
 
-  if (connectWithSettings(run.session) != RC_OK && !dbReconnect(run.session)) return EXIT_FAILED;
+  if (connectWithSettings(run.session) != RC_OK && !dbReconnect(run.session)) return exitCode(WriterResult::kDbError);
 
   ExportContext& context = run.exportContext;
   context.currentSchema.assign(kDefaultSchema);
   run.FileType.assign(argv[2]);
   upperCase(run.FileType.text());
   context.interfaceFilePath = argv[1];
-  if (readProductVersion(run.session, kProductPattern, context.productVersion) == RC_STATEMENT_TOO_LONG) {
-    return EXIT_STATEMENT_TOO_LONG;
-  }
+  // A version that cannot be read stays 0.0; only a statement that reached
+  // its limit ends the run.
+  const WriterResult version =
+      writerResult(readProductVersion(run.session, kProductPattern, context.productVersion), [] {});
+  if (version == WriterResult::kStatementTooLong) return exitCode(version);
 
   const FileTypeEntry* entry = findFileType(run.FileType.view());
   if (entry == nullptr && run.FileType.size() == kSelectionKeyLength) {

@@ -21,6 +21,11 @@ inline constexpr int EXIT_FAILED = 99;
 // final message.
 inline constexpr int EXIT_STATEMENT_TOO_LONG = 1;
 
+// The one translation of a writer's result into the exit code: 0 for kOk,
+// EXIT_STATEMENT_TOO_LONG for kStatementTooLong, EXIT_FAILED for a file or
+// database error.
+[[nodiscard]] int exitCode(WriterResult result) noexcept;
+
 inline constexpr int kMaxAttempts = 5;
 inline constexpr unsigned long kAttemptPauseMs = 10000;
 

@@ -6,26 +6,6 @@
 namespace sstrxv {
 namespace {
 
-// What producing the rows came to.
-enum class Produced {
-  kFirstCursorFailed,  // logged; the frame ends without closing message
-  kFailed,             // logged; the file is closed as failed
-  kStatementTooLong,   // not logged; the file is dropped and nothing more logged
-  kDone,
-};
-
-Produced producedBy(Step step) noexcept {
-  switch (step) {
-    case Step::kDone:
-      return Produced::kDone;
-    case Step::kStatementTooLong:
-      return Produced::kStatementTooLong;
-    case Step::kFailed:
-      break;
-  }
-  return Produced::kFailed;
-}
-
 // Points the context at the tenant being walked for as long as the walk runs.
 class WalkedTenant {
  public:
@@ -62,80 +42,55 @@ RC openTenantCursor(ExportContext& context, Cursor& tenantCursor) noexcept {
 }
 
 // One tenant: schema switch, tenant message, the writer's rows.
-Step exportTenant(ExportContext& context, const TenantMessage& message, WriterQuery& query, const Tenant& tenant,
-                  InterfaceFile& file) noexcept {
+WriterResult exportTenant(ExportContext& context, const TenantMessage& message, WriterQuery& query,
+                          const Tenant& tenant, InterfaceFile& file) noexcept {
   // The schema name is written unquoted into every statement: only a
   // plain identifier may get there.
   const bool plainSchema = isPlainIdentifier(tenant.schemaName.view());
-  // The server rejects the switch; the statements name the schema instead.
-  if (plainSchema && dbSetSchema(context.session, tenant.schemaName.view()) == RC_STATEMENT_TOO_LONG) {
-    return Step::kStatementTooLong;
+  if (plainSchema) {
+    // The server rejects the switch; the statements name the schema instead.
+    const WriterResult switched = writerResult(dbSetSchema(context.session, tenant.schemaName.view()), [] {});
+    if (switched == WriterResult::kStatementTooLong) return switched;
   }
   context.currentSchema.assign(tenant.schemaName.view());
   logMessage(context.env, message, context.schema(), tenant.licenceNumber.c_str(), tenant.tenantNumber.c_str());
   if (!plainSchema) {
     logMessage(context.env, "Ungueltiger Schemaname: %s", tenant.schemaName.c_str());
-    logDbFailure(context.env, query.openName(), RC_FAILED);
-    return Step::kFailed;
+    return dbFailure(context.env, query.openName(), RC_FAILED);
   }
   query.beginTenant(context);
-  Step step = Step::kFailed;
-  if (const RC opened = query.open(context); opened != RC_OK) {
-    step = dbFailure(context.env, query.openName(), opened);
-  } else {
-    step = query.produceLines(context, file);
-  }
+  const RC opened = query.open(context);
+  const WriterResult result =
+      opened != RC_OK ? dbFailure(context.env, query.openName(), opened) : query.produceLines(context, file);
   query.endTenant(context);
-  return step;
+  return result;
 }
 
-// The tenant walk. The first failure ends it.
-Produced walkTenants(ExportContext& context, const TenantMessage& message, WriterQuery& query,
-                     InterfaceFile& file) noexcept {
-  Cursor tenantCursor;
-  if (const RC opened = openTenantCursor(context, tenantCursor); opened != RC_OK) {
-    if (dbFailure(context.env, "SQLOpenMvs112Mnd", opened) == Step::kStatementTooLong)
-      return Produced::kStatementTooLong;
-    return Produced::kFirstCursorFailed;
-  }
+// The tenant walk over the open tenant cursor. The first failure ends it.
+WriterResult walkTenants(ExportContext& context, const TenantMessage& message, WriterQuery& query, Cursor& tenantCursor,
+                         InterfaceFile& file) noexcept {
   WalkedTenant walked(context);
-  Produced result = Produced::kDone;
-  for (;;) {
+  WriterResult result = WriterResult::kOk;
+  while (result == WriterResult::kOk) {
     Tenant& tenant = walked.tenant();
     tenant.clear();
     const RC fetched = SQLFetchMvs112Mnd(tenantCursor, tenant);
     if (fetched == RC_NO_MORE_ROWS) break;
-    if (fetched != RC_OK) {
-      logDbFailure(context.env, "SQLFetchMvs112Mnd", fetched);
-      result = Produced::kFailed;
-      break;
-    }
-    const Step step = exportTenant(context, message, query, tenant, file);
-    if (step != Step::kDone || file.failed()) {
-      result = producedBy(step == Step::kDone ? Step::kFailed : step);
-      break;
-    }
+    result = fetched != RC_OK ? dbFailure(context.env, "SQLFetchMvs112Mnd", fetched)
+                              : exportTenant(context, message, query, tenant, file);
+    if (result == WriterResult::kOk && file.failed()) result = WriterResult::kFileError;
   }
   SQLCloseMvs112Mnd(tenantCursor);
   return result;
-}
-
-// The writer's own cursor over the system schema.
-Produced readRows(ExportContext& context, WriterQuery& query, InterfaceFile& file) noexcept {
-  if (const RC opened = query.open(context); opened != RC_OK) {
-    if (dbFailure(context.env, query.openName(), opened) == Step::kStatementTooLong) return Produced::kStatementTooLong;
-    return Produced::kFirstCursorFailed;
-  }
-  return producedBy(query.produceLines(context, file));
 }
 
 // Closes the file and logs the closing message. Only a file written whole
 // takes its path; a file that could not be written whole must not pass as
 // written. The export stops at a failed write, so a failure noted before
 // the file is closed is either that write or a database failure.
-WriterResult finish(Env& env, InterfaceFile&& file, const std::string& path, Produced produced) noexcept {
+WriterResult finish(Env& env, InterfaceFile&& file, const std::string& path, WriterResult produced) noexcept {
   const bool writeStopped = file.failed();
-  const bool ok = produced == Produced::kDone;
+  const bool ok = produced == WriterResult::kOk;
   bool written = !writeStopped;
   if (ok)
     written = std::move(file).close();
@@ -143,7 +98,7 @@ WriterResult finish(Env& env, InterfaceFile&& file, const std::string& path, Pro
     std::move(file).abandon();
   if (!written) logMessage(env, "Schreiben der Datei %s fehlgeschlagen", path.c_str());
   logMessage(env, ok && written ? "Import %s fertig." : "Import %s fehlgeschlagen.", path.c_str());
-  if (!ok && !writeStopped) return WriterResult::kDbError;
+  if (!ok && !writeStopped) return produced;
   return written ? WriterResult::kOk : WriterResult::kFileError;
 }
 
@@ -160,15 +115,23 @@ WriterResult runFrame(ExportContext& context, const WriterTexts& texts, WriterQu
   if (target.logStart) logMessage(context.env, texts.start, path.c_str(), target.key.c_str());
   query.afterStart(context);
 
-  const Produced produced =
-      texts.tenant ? walkTenants(context, *texts.tenant, query, *file) : readRows(context, query, *file);
-  if (produced == Produced::kStatementTooLong) {
-    std::move(*file).drop();
-    return WriterResult::kStatementTooLong;
+  // The first cursor: the tenant cursor when the writer walks the tenants,
+  // else the writer's own over the system schema. When it fails, the frame
+  // ends without closing message.
+  Cursor tenantCursor;
+  if (const RC opened = texts.tenant ? openTenantCursor(context, tenantCursor) : query.open(context); opened != RC_OK) {
+    const WriterResult failed = dbFailure(context.env, texts.tenant ? "SQLOpenMvs112Mnd" : query.openName(), opened);
+    if (failed == WriterResult::kStatementTooLong)
+      std::move(*file).drop();
+    else
+      std::move(*file).abandon();
+    return failed;
   }
-  if (produced == Produced::kFirstCursorFailed) {
-    std::move(*file).abandon();
-    return WriterResult::kDbError;
+  const WriterResult produced = texts.tenant ? walkTenants(context, *texts.tenant, query, tenantCursor, *file)
+                                             : query.produceLines(context, *file);
+  if (produced == WriterResult::kStatementTooLong) {
+    std::move(*file).drop();
+    return produced;
   }
   return finish(context.env, std::move(*file), path, produced);
 }
@@ -179,33 +142,25 @@ void logDbFailure(Env& env, const char* operation, RC rc) noexcept {
   logMessage(env, "Fehler in Fkt. %s(). RC: %ld", operation, rc);
 }
 
-Step dbFailure(Env& env, const char* operation, RC rc) noexcept {
-  if (rc == RC_STATEMENT_TOO_LONG) return Step::kStatementTooLong;
-  logDbFailure(env, operation, rc);
-  return Step::kFailed;
+WriterResult dbFailure(Env& env, const char* operation, RC rc) noexcept {
+  return writerResult(rc, [&] { logDbFailure(env, operation, rc); });
 }
 
-Step WriterQuery::produceLines(ExportContext& context, InterfaceFile& file) noexcept {
-  Step step = Step::kDone;
-  for (;;) {
+WriterResult WriterQuery::produceLines(ExportContext& context, InterfaceFile& file) noexcept {
+  WriterResult result = WriterResult::kOk;
+  while (result == WriterResult::kOk) {
     const RC fetched = fetch(context);
     if (fetched == RC_NO_MORE_ROWS) break;
-    if (fetched == RC_STATEMENT_TOO_LONG) {
-      step = Step::kStatementTooLong;
-      break;
-    }
     if (fetched != RC_OK) {
-      reportFetchFailure(context, fetched);
-      step = Step::kFailed;
-      break;
+      result = writerResult(fetched, [&] { reportFetchFailure(context, fetched); });
+    } else {
+      result = writeRow(context, file);
+      // After a failed write the rest of the export is of no use.
+      if (result == WriterResult::kOk && file.failed()) result = WriterResult::kFileError;
     }
-    // After a failed write the rest of the export is of no use.
-    step = writeRow(context, file);
-    if (step == Step::kDone && file.failed()) step = Step::kFailed;
-    if (step != Step::kDone) break;
   }
   close();
-  return step;
+  return result;
 }
 
 WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query) noexcept {
@@ -216,7 +171,9 @@ WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQ
 
 WriterResult runWriter(ExportContext& context, const WriterTexts& texts, WriterQuery& query,
                        const OutputTarget& target) noexcept {
-  if (limitRows(context, true) != RC_OK) return WriterResult::kDbError;
+  if (const WriterResult limited = writerResult(limitRows(context, true), [] {}); limited != WriterResult::kOk) {
+    return limited;
+  }
   const WriterResult result = runFrame(context, texts, query, target);
   static_cast<void>(limitRows(context, false));
   return result;

@@ -16,11 +16,6 @@
 
 namespace sstrxv {
 
-// How a writer's step ended. kFailed: a failure, which the step has
-// logged. kStatementTooLong: a statement reached its length limit; it is
-// not logged, and the writer ends at once.
-enum class [[nodiscard]] Step{kDone, kFailed, kStatementTooLong};
-
 // A whole-file writer as the driver calls it.
 using Writer = WriterResult (*)(ExportContext& context) noexcept;
 
@@ -50,10 +45,10 @@ struct OutputTarget {
 
 // Logs "Fehler in Fkt. <operation>(). RC: <rc>".
 void logDbFailure(Env& env, const char* operation, RC rc) noexcept;
-// The step a failed database operation ends: kStatementTooLong, without a
-// message, for a statement that reached its limit; otherwise the failure
-// is logged under the operation's name and the step failed.
-Step dbFailure(Env& env, const char* operation, RC rc) noexcept;
+// writerResult with the usual report of a failed operation: kStatementTooLong,
+// without a message, for a statement that reached its limit; otherwise the
+// failure is logged under the operation's name and the result is kDbError.
+[[nodiscard]] WriterResult dbFailure(Env& env, const char* operation, RC rc) noexcept;
 
 // How a writer reads its rows and turns them into lines. The frame calls
 // open once (per tenant inside the tenant loop) and then produceLines; the
@@ -71,13 +66,13 @@ class WriterQuery {
   [[nodiscard]] virtual RC fetch(ExportContext& context) noexcept = 0;
   virtual void close() noexcept = 0;
   // The steps for one fetched row, ending with its line. Anything but
-  // kDone ends the row loop.
-  virtual Step writeRow(ExportContext& context, InterfaceFile& file) noexcept = 0;
+  // kOk ends the row loop; a database failure has been logged (kDbError).
+  virtual WriterResult writeRow(ExportContext& context, InterfaceFile& file) noexcept = 0;
 
   // The row loop: fetch, write, until the rows are exhausted or a failure
-  // ends it (a failed write to the file among them); then the cursor is
-  // closed.
-  virtual Step produceLines(ExportContext& context, InterfaceFile& file) noexcept;
+  // ends it (a failed write to the file among them: kFileError); then the
+  // cursor is closed.
+  virtual WriterResult produceLines(ExportContext& context, InterfaceFile& file) noexcept;
 
   // After the start message, before the first cursor is opened.
   virtual void afterStart(ExportContext&) noexcept {}
@@ -134,10 +129,10 @@ class RecordQuery : public RowQuery {
     return rc;
   }
   void close() noexcept override { dbCloseCursor(cursor_); }
-  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+  WriterResult writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     copyTenant(context);
     file.write(record_);
-    return Step::kDone;
+    return WriterResult::kOk;
   }
 
  protected:

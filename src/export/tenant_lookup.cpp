@@ -15,8 +15,7 @@ bool hasCondition(const PersonLookup& lookup) noexcept { return *lookup.conditio
 
 }  // namespace
 
-std::optional<std::string> perRowStatement(const ExportContext& context, const PersonLookup& lookup,
-                                           std::string_view personnelNumber) {
+Statement perRowStatement(const ExportContext& context, const PersonLookup& lookup, std::string_view personnelNumber) {
   const std::string value = context.quoted(personnelNumber);
   std::string text;
   for (const char* c = lookup.perRow; *c != '\0'; ++c) {

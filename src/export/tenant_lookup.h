@@ -34,8 +34,8 @@ struct PersonLookup {
 
 // The lookup's per-row statement for one personnel number; no text when it
 // would be too long.
-[[nodiscard]] std::optional<std::string> perRowStatement(const ExportContext& context, const PersonLookup& lookup,
-                                                         std::string_view personnelNumber);
+[[nodiscard]] Statement perRowStatement(const ExportContext& context, const PersonLookup& lookup,
+                                        std::string_view personnelNumber);
 
 // The set statement matched on the client: the key column, then the
 // columns, of every row of the tenant's table that the per-row statement

@@ -28,13 +28,16 @@ class PersonQuery final : public RecordQuery<3> {
     return openCursor(context.session, cursor_, "SELECT PNRNUM, PNRNAM FROM %s.MVS300PNR ORDER BY PNRNUM",
                       context.schema());
   }
-  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+  WriterResult writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     record_[2].assign(context.tenant->tenantNumber.view());
     file.write(record_);
     ++rows;
-    return Step::kDone;
+    // A further statement of the row that fails once the file has failed.
+    if (failsAfterFailedWrite && file.failed()) return dbFailure(context.env, "SQLReadPnr", RC_FAILED);
+    return WriterResult::kOk;
   }
   int rows = 0;  // lines handed to the file
+  bool failsAfterFailedWrite = false;
 };
 
 class FrameTest : public ::testing::Test {
@@ -53,7 +56,7 @@ class FrameTest : public ::testing::Test {
   }
   // Runs the person writer; a file size limit below infinity lets the file
   // grow only that far, as a full disk would.
-  WriterResult run(int* rows = nullptr, rlim_t fileSizeLimit = RLIM_INFINITY) {
+  WriterResult run(int* rows = nullptr, rlim_t fileSizeLimit = RLIM_INFINITY, bool failsAfterFailedWrite = false) {
     rlimit previous{};
     getrlimit(RLIMIT_FSIZE, &previous);
     rlimit limit = previous;
@@ -61,6 +64,7 @@ class FrameTest : public ::testing::Test {
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &limit);
     PersonQuery query;
+    query.failsAfterFailedWrite = failsAfterFailedWrite;
     const WriterResult result = runWriter(program->context,
                                           WriterTexts{.openFailure = "Oeffnen der Datei %s fehlgeschlagen",
                                                       .start = "Importdatei : %s fuellen...",
@@ -233,6 +237,7 @@ TEST_F(FrameTest, FailedAttemptKeepsThePreviousFile) {
     void (*before)(TestDatabase&);
     void (*after)(TestDatabase&);
     rlim_t fileSizeLimit;
+    bool failsAfterFailedWrite = false;
   };
   const auto nothing = [](TestDatabase&) {};
   const Case cases[] = {
@@ -251,13 +256,14 @@ TEST_F(FrameTest, FailedAttemptKeepsThePreviousFile) {
        },
        RLIM_INFINITY},
       {"a full disk", WriterResult::kFileError, nothing, nothing, 32 * 1024},
+      {"a full disk, then a failed statement", WriterResult::kFileError, nothing, nothing, 32 * 1024, true},
   };
   for (const Case& c : cases) {
     writeFile(path(), "yesterday's file\r\n");
     program->reopen();  // ends the transaction that holds the tables of the last run
     c.before(db);
     int rows = 0;
-    const WriterResult result = run(&rows, c.fileSizeLimit);
+    const WriterResult result = run(&rows, c.fileSizeLimit, c.failsAfterFailedWrite);
     program->reopen();
     c.after(db);
 

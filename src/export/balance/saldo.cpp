@@ -122,7 +122,7 @@ class SaldoQuery final : public WriterQuery {
 
   // The five reads in their order; the first database error stops the
   // badge loop before the badge's line is written.
-  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+  WriterResult writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     values_ = SaldoValues{};
     struct Read {
       RC (SaldoQuery::*run)(ExportContext&);
@@ -135,15 +135,15 @@ class SaldoQuery final : public WriterQuery {
                                       {&SaldoQuery::SQLReadTag, "Ampelkonto"}};
     for (const Read& read : kReads) {
       if (const RC rc = (this->*read.run)(context); !readOk(rc)) {
-        if (rc == RC_STATEMENT_TOO_LONG) return Step::kStatementTooLong;
-        logMessage(context.env, "Fehler %s einlesen: Pnr: %s RC: %ld", read.what, personnelNumber_.c_str(), rc);
-        return Step::kFailed;
+        return writerResult(rc, [&] {
+          logMessage(context.env, "Fehler %s einlesen: Pnr: %s RC: %ld", read.what, personnelNumber_.c_str(), rc);
+        });
       }
     }
     if (settings_.configured()) fillFlexFields(settings_, values_, record_);
     if (!premium_.empty()) findPraemie(premium_, personnelNumber_, record_);
     writeSaldoLine(file, record_);
-    return Step::kDone;
+    return WriterResult::kOk;
   }
 
  private:

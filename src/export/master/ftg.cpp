@@ -2,7 +2,6 @@
 // every terminal, with its text in the terminal's language where the
 // tenant's dictionary has one.
 #include <algorithm>
-#include <optional>
 #include <string>
 
 #include "db/lookup.h"
@@ -48,7 +47,7 @@ class FtgQuery final : public RecordQuery<8> {
 
   // The tenant, then the day type's text in the terminal's language; the
   // day type's own text stays when the dictionary has none.
-  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+  WriterResult writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     copyTenant(context);
 
     // "1" -> "1#", "123" -> "123#", "12345" -> "1234"
@@ -58,12 +57,11 @@ class FtgQuery final : public RecordQuery<8> {
 
     std::string text;
     // a failed lookup keeps the day type's text
-    if (SQLReadDi2Txt(context, key, "TT2TXT", language_, text) == RC_STATEMENT_TOO_LONG) {
-      return Step::kStatementTooLong;
-    }
+    const WriterResult looked = writerResult(SQLReadDi2Txt(context, key, "TT2TXT", language_, text), [] {});
+    if (looked == WriterResult::kStatementTooLong) return looked;
     if (!text.empty()) record_[kText].assign(text);  // cut to the field's 20 characters
     file.write(record_);
-    return Step::kDone;
+    return WriterResult::kOk;
   }
 
  protected:
@@ -92,15 +90,14 @@ class FtgQuery final : public RecordQuery<8> {
   // statement is sent once per tenant and its rows are replayed.
   [[nodiscard]] RC SQLReadDi2Txt(ExportContext& context, const std::string& key, const char* fieldName, long language,
                                  std::string& text) noexcept {
-    std::optional<std::string> statement =
+    Statement statement =
         formatStatement("SELECT DI2TXT FROM  %s.MVS122DI2 WHERE DI2KEY = '%s' AND   DI2FNA = '%s' AND   DI2SPR = %ld",
                         context.schema(), context.quoted(key).c_str(), fieldName, language);
     const auto copy = [&text](const Row& row) {
       if (row[0]) text.assign(row[0].view());
     };
     if (context.perRowLookups) return readSingleRow(context.session, std::move(statement), copy);
-    if (!statement) return RC_STATEMENT_TOO_LONG;
-    return dictionary_.readFirstRow(context.session, std::move(*statement), copy);
+    return dictionary_.readFirstRow(context.session, std::move(statement), copy);
   }
 
   BoundedText dayType_{kDayTypeCapacity};  // KA2TTP, key of the dictionary lookup

@@ -110,7 +110,7 @@ class IdsQuery : public RecordQuery<24> {
 
   // The cost-centre lookup of the product release, then the line. A failed
   // lookup stops the writer before the badge's line is written.
-  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
+  WriterResult writeRow(ExportContext& context, InterfaceFile& file) noexcept override {
     const double release = context.productVersion;
     RC rc = RC_OK;
     const char* lookup = nullptr;
@@ -123,7 +123,7 @@ class IdsQuery : public RecordQuery<24> {
     }
     if (rc != RC_OK && rc != RC_NO_MORE_ROWS) return dbFailure(context.env, lookup, rc);
     file.write(record_);
-    return Step::kDone;
+    return WriterResult::kOk;
   }
 
  protected:

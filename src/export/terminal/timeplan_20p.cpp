@@ -48,7 +48,7 @@ class S20PQuery : public RowQuery {
   RC fetch(ExportContext&) noexcept override { return SQLFetchS20P(); }
   void close() noexcept override { SQLCloseS20P(); }
   // The zones and windows of one reader's weekday, each window one line.
-  Step writeRow(ExportContext& context, InterfaceFile& file) noexcept override;
+  WriterResult writeRow(ExportContext& context, InterfaceFile& file) noexcept override;
 
  protected:
   // The whole-file writer remembers the windows of each zone statement
@@ -76,14 +76,14 @@ class S20PQuery : public RowQuery {
     return dbCloseCursor(windowCursor_);
   }
 
-  Step writeZones(ExportContext& context, InterfaceFile& file) noexcept;
-  bool writeWindows(ExportContext& context, InterfaceFile& file) noexcept;
+  WriterResult writeZones(ExportContext& context, InterfaceFile& file) noexcept;
+  WriterResult writeWindows(ExportContext& context, InterfaceFile& file) noexcept;
 
-  std::optional<std::string> zoneStatement(ExportContext& context, const std::string& terminal,
-                                           const std::string& reader, const std::string& weekday) const;
-  std::optional<std::string> windowStatement(ExportContext& context, std::string_view zone) const;
+  Statement zoneStatement(ExportContext& context, const std::string& terminal, const std::string& reader,
+                          const std::string& weekday) const;
+  Statement windowStatement(ExportContext& context, std::string_view zone) const;
   void readDays() noexcept;
-  RC takeZones(ExportContext& context, std::string statement) noexcept;
+  RC takeZones(ExportContext& context, Statement statement) noexcept;
   void sendZones(ExportContext& context, std::size_t first) noexcept;
   void sendWindows(ExportContext& context) noexcept;
 
@@ -180,14 +180,13 @@ RC S20PQuery::SQLFetchS20P() noexcept {
 RC S20PQuery::SQLOpenS20PTagesPlan(ExportContext& context) noexcept {
   record_[kZone].clear();
   zone_.clear();
-  std::optional<std::string> statement = zoneStatement(context, terminal_, reader_, weekday_);
-  if (!statement) return RC_STATEMENT_TOO_LONG;
-  if (pipelined_) return takeZones(context, std::move(*statement));
-  return dbExecute(context.session, zoneCursor_, std::move(*statement));
+  Statement statement = zoneStatement(context, terminal_, reader_, weekday_);
+  if (pipelined_) return takeZones(context, std::move(statement));
+  return dbExecute(context.session, zoneCursor_, std::move(statement));
 }
 
-std::optional<std::string> S20PQuery::zoneStatement(ExportContext& context, const std::string& terminal,
-                                                    const std::string& reader, const std::string& weekday) const {
+Statement S20PQuery::zoneStatement(ExportContext& context, const std::string& terminal, const std::string& reader,
+                                   const std::string& weekday) const {
   return formatStatement(
       " SELECT DISTINCT ZBRZZZ   " S20P_TABLES
       "ZLSTRM = '%s'  AND ZLSLES = '%s'  AND  ((ZLSTFR is "
@@ -212,8 +211,9 @@ RC S20PQuery::SQLFetchS20PTagesPlan() noexcept {
 }
 
 // The zones of the current outer row, from the pipelined batch that holds
-// it; a new batch is sent from it on when none does.
-RC S20PQuery::takeZones(ExportContext& context, std::string statement) noexcept {
+// it; a new batch is sent from it on when none does (no batch holds a
+// statement too long to be sent).
+RC S20PQuery::takeZones(ExportContext& context, Statement statement) noexcept {
   const std::size_t day = fetchedDays_ - 1;
   if (day < batchFirst_ || day - batchFirst_ >= zoneBatch_.size()) sendZones(context, day);
   if (day >= batchFirst_ && day - batchFirst_ < zoneBatch_.size()) {
@@ -232,7 +232,7 @@ void S20PQuery::sendZones(ExportContext& context, std::size_t first) noexcept {
   zoneBatch_.clear();
   batchFirst_ = first;
   for (std::size_t day = first; day < days_.size() && zoneBatch_.size() < kZoneBatch; ++day) {
-    std::optional<std::string> statement = zoneStatement(context, days_[day][0], days_[day][1], days_[day][2]);
+    Statement statement = zoneStatement(context, days_[day][0], days_[day][1], days_[day][2]);
     if (!statement) break;
     zoneBatch_.emplace_back().cursor.statement = std::move(*statement);
   }
@@ -249,7 +249,7 @@ void S20PQuery::sendWindows(ExportContext& context) noexcept {
   std::vector<PipelinedStatement> batch;
   std::unordered_set<std::string> queued;
   const auto queue = [&](std::string_view zone) {
-    std::optional<std::string> statement = windowStatement(context, zone);
+    Statement statement = windowStatement(context, zone);
     if (!statement) return false;
     if (!windows_.holds(*statement) && !failedWindows_.contains(*statement) && queued.insert(*statement).second) {
       batch.emplace_back().cursor.statement = std::move(*statement);
@@ -275,7 +275,7 @@ void S20PQuery::sendWindows(ExportContext& context) noexcept {
   }
 }
 
-std::optional<std::string> S20PQuery::windowStatement(ExportContext& context, std::string_view zone) const {
+Statement S20PQuery::windowStatement(ExportContext& context, std::string_view zone) const {
   return formatStatement(
       " SELECT  lpad((ZUZVON DIV 60) * 100 + MOD(ZUZVON, 60), 4, '0') AS Offen_Von,  lpad((ZUZBIS "
       "DIV 60) * 100 + MOD(ZUZBIS, 60), 4, '0') AS Offen_Bis  FROM MVSYSTEM.MVS402ZUZ  "
@@ -284,14 +284,16 @@ std::optional<std::string> S20PQuery::windowStatement(ExportContext& context, st
 }
 
 RC S20PQuery::SQLOpenS20PUhrZeit(ExportContext& context) noexcept {
-  std::optional<std::string> statement = windowStatement(context, zone_);
-  if (!statement) return RC_STATEMENT_TOO_LONG;
+  Statement statement = windowStatement(context, zone_);
   replaying_ = rememberWindows_ && !context.perRowLookups;
   if (replaying_) {
-    if (const auto failed = failedWindows_.find(*statement); failed != failedWindows_.end()) return failed->second;
-    return windows_.open(context.session, std::move(*statement), windowReplay_);
+    if (const auto failed = statement ? failedWindows_.find(*statement) : failedWindows_.end();
+        failed != failedWindows_.end()) {
+      return failed->second;
+    }
+    return windows_.open(context.session, std::move(statement), windowReplay_);
   }
-  return dbExecute(context.session, windowCursor_, std::move(*statement));
+  return dbExecute(context.session, windowCursor_, std::move(statement));
 }
 
 RC S20PQuery::SQLFetchS20PUhrZeit() noexcept {
@@ -303,51 +305,45 @@ RC S20PQuery::SQLFetchS20PUhrZeit() noexcept {
   return rc;
 }
 
-Step S20PQuery::writeRow(ExportContext& context, InterfaceFile& file) noexcept {
+WriterResult S20PQuery::writeRow(ExportContext& context, InterfaceFile& file) noexcept {
   dayFlag_ = false;
   const RC opened = SQLOpenS20PTagesPlan(context);
   if (opened != RC_OK && !(opened == RC_NO_MORE_ROWS && zoneOpenFailure_.noRowsIsNoFailure)) {
     return dbFailure(context.env, zoneOpenFailure_.name, opened);
   }
-  const Step step = writeZones(context, file);
+  const WriterResult result = writeZones(context, file);
   SQLCloseS20PTagesPlan();
-  return step;
+  return result;
 }
 
 // Zone by zone; after the last zone the windows are asked for once more
 // with an empty zone, which gives a weekday without any zone its one line.
 // An empty zone ends the weekday.
-Step S20PQuery::writeZones(ExportContext& context, InterfaceFile& file) noexcept {
+WriterResult S20PQuery::writeZones(ExportContext& context, InterfaceFile& file) noexcept {
   for (;;) {
     const RC fetched = SQLFetchS20PTagesPlan();
-    if (fetched != RC_OK && fetched != RC_NO_MORE_ROWS) {
-      logDbFailure(context.env, "SQLFetchS20PTagesPlan", fetched);
-      return Step::kFailed;
-    }
+    if (fetched != RC_OK && fetched != RC_NO_MORE_ROWS) return dbFailure(context.env, "SQLFetchS20PTagesPlan", fetched);
     const RC opened = SQLOpenS20PUhrZeit(context);
     if (opened != RC_OK) return dbFailure(context.env, "SQLOpenS20PUhrZeit", opened);
-    const bool ok = writeWindows(context, file);
+    const WriterResult written = writeWindows(context, file);
     SQLCloseS20PUhrZeit();
-    if (!ok) return Step::kFailed;
-    if (record_[kOpenFrom].empty() && record_[kZone].empty()) return Step::kDone;
+    if (written != WriterResult::kOk) return written;
+    if (record_[kOpenFrom].empty() && record_[kZone].empty()) return WriterResult::kOk;
   }
 }
 
 // One line per window. The fetch that finds no further window writes the
 // weekday's line without zone, when the weekday had no zone and no window
 // fetch before it.
-bool S20PQuery::writeWindows(ExportContext& context, InterfaceFile& file) noexcept {
+WriterResult S20PQuery::writeWindows(ExportContext& context, InterfaceFile& file) noexcept {
   RC fetched = RC_OK;
   do {
     fetched = SQLFetchS20PUhrZeit();
-    if (fetched != RC_OK && fetched != RC_NO_MORE_ROWS) {
-      logDbFailure(context.env, "SQLFetchS20PUhrZeit", fetched);
-      return false;
-    }
+    if (fetched != RC_OK && fetched != RC_NO_MORE_ROWS) return dbFailure(context.env, "SQLFetchS20PUhrZeit", fetched);
     if (!record_[kOpenFrom].empty() || (record_[kZone].empty() && !dayFlag_)) file.write(record_);
     dayFlag_ = true;
   } while (fetched == RC_OK);
-  return true;
+  return WriterResult::kOk;
 }
 
 constexpr SelectiveWriter kS20PSelective = {"//mgsst20p_upd.imp",
